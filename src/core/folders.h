@@ -5,6 +5,7 @@
 //    $XDG_DATA_HOME/Norvane/WinORVEX (or ~/.local/share/Norvane/WinORVEX), created when missing,
 //    empty text when it cannot be created; WINORVEX_DATA_DIR overrides it;
 //  - log folder: data folder + "/logfiles" (created each time it is computed).
+#include <ctime>
 #include <string>
 
 namespace winorvex {
@@ -22,5 +23,11 @@ std::string GetDefaultExportFilePath();         // documents folder + "/WinORVEX
 // Tests and tools: force the data folder (and forget the remembered portable-mode check).
 void SetDataFolderOverride(const std::string& folder);
 void ClearDataFolderOverride();
+// Tests: act as if the program ran from this folder (empty: the real one); forgets the
+// remembered portable-mode check.
+void SetProgramFolderOverride(const std::string& folder);
+
+// "WinORVEX-yyyymmdd-hhmmss.dat" for this local time, every part zero-padded.
+std::string IncomingDetectionsFileName(const std::tm& local);
 
 }  // namespace winorvex

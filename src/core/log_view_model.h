@@ -22,6 +22,8 @@ public:
     const std::string& Line(std::size_t index) const { return lines_[index]; }
     // Index of the first visible line: moves one line down per appended line (the pane scrolls).
     std::size_t FirstVisible() const { return firstVisible_; }
+    // The operator scrolled the pane: later lines scroll on from there.
+    void SetFirstVisible(std::size_t index);
 
 private:
     std::deque<std::string> lines_;

@@ -24,6 +24,7 @@ private:
     std::string name_;
     std::shared_ptr<Shared> shared_;
     bool held_ = false;
+    int holds_ = 0;  // nested holds taken through this object, guarded by the shared state's mutex
 };
 
 // Owns a CEGalMutex and keeps its name.

@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 namespace winorvex {
@@ -45,6 +46,13 @@ struct StationSettings {
     void SetDdeName(std::string value);
     void SetExportFile(std::string value);
     void SetDirectHost(std::string value);
+
+private:
+    mutable std::mutex textMutex_;
+    std::string emptyDetectionsActions_{"-"};
+    std::string ddeName_{"ORVEX"};
+    std::string exportFile_;  // set from the documents folder when the start-up settings are read
+    std::string directHost_{"127.0.0.1"};
 };
 
 StationSettings& Settings();

@@ -1,0 +1,127 @@
+#include "detections/detection_file.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <system_error>
+
+#include "core/log.h"
+#include "core/texts.h"
+#include "detections/result_list.h"
+#include "detections/unique_fd.h"
+
+namespace winorvex {
+namespace {
+
+// Guarded by the result list's lock, so that a line is never written to a file that another
+// thread is closing, and lines reach the file in list order.
+struct DetectionFileState {
+    UniqueFd fd;
+    std::string path;
+    bool writeErrorLogged = false;
+};
+
+DetectionFileState& State() {
+    static DetectionFileState state;
+    return state;
+}
+
+char* Put(char* p, std::string_view text) {
+    std::memcpy(p, text.data(), text.size());
+    return p + text.size();
+}
+
+std::size_t DecimalLength(int value) {
+    char digits[16];
+    return static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+}
+
+}  // namespace
+
+std::size_t FormatDetectionFileLine(char* buffer, std::size_t capacity, int position, const CRixResult& result) {
+    // position TAB detector TAB bib TAB 1 TAB time TAB 1|2 CR LF
+    const std::size_t needed =
+        DecimalLength(position) + result.detector.size() + result.bib.size() + result.timeText.size() + 9;
+    if (needed > capacity) return needed;
+    char* p = std::to_chars(buffer, buffer + capacity, position).ptr;
+    *p++ = '\t';
+    p = Put(p, result.detector);
+    *p++ = '\t';
+    p = Put(p, result.bib);
+    p = Put(p, "\t1\t");
+    p = Put(p, result.timeText);
+    *p++ = '\t';
+    *p++ = result.IsAbsolute() ? '2' : '1';
+    *p++ = '\r';
+    *p++ = '\n';
+    return needed;
+}
+
+std::string FormatDetectionFileLine(int position, const CRixResult& result) {
+    std::string line(FormatDetectionFileLine(nullptr, 0, position, result), '\0');
+    FormatDetectionFileLine(line.data(), line.size(), position, result);
+    return line;
+}
+
+void OpenDetectionFile(const std::string& path) {
+    int openError = 0;
+    {
+        auto lock = LockResultList();
+        DetectionFileState& state = State();
+        if (state.fd.IsOpen() && state.path == path) return;
+        state.fd.Reset();
+        state.path = path;
+        state.writeErrorLogged = false;
+        state.fd = UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+        if (!state.fd.IsOpen()) openError = errno;
+    }
+    // Logged outside the list's lock: recorders need not wait for the log file.
+    LogF(0, Tr("Ouverture fichier de détections : %s", "Opening detection file : %s"), path.c_str());
+    if (openError != 0) {
+        LogF(0, Tr("Erreur ouverture fichier de détections : %s", "Error opening detection file : %s"), path.c_str());
+        LogF(10, "  (%s)", std::generic_category().message(openError).c_str());
+    }
+}
+
+void CloseDetectionFile() {
+    auto lock = LockResultList();
+    State().fd.Reset();
+}
+
+bool IsDetectionFileOpen() {
+    auto lock = LockResultList();
+    return State().fd.IsOpen();
+}
+
+std::string DetectionFilePath() {
+    auto lock = LockResultList();
+    return State().path;
+}
+
+bool WriteDetectionFileLine(int position, const CRixResult& result) {
+    auto lock = LockResultList();
+    DetectionFileState& state = State();
+    if (!state.fd.IsOpen()) return false;
+
+    char buffer[512];
+    const std::size_t length = FormatDetectionFileLine(buffer, sizeof buffer, position, result);
+    bool written;
+    if (length <= sizeof buffer) {
+        written = WriteAll(state.fd.Get(), buffer, length);
+    } else {
+        // A freak line longer than the buffer is written whole rather than cut.
+        const std::string line = FormatDetectionFileLine(position, result);
+        written = WriteAll(state.fd.Get(), line.data(), line.size());
+    }
+    if (!written && !state.writeErrorLogged) {
+        state.writeErrorLogged = true;
+        const std::string reason = std::generic_category().message(errno);
+        LogF(0, Tr("Erreur d'écriture du fichier de détections : %s", "Error writing detection file : %s"),
+             (state.path + " (" + reason + ")").c_str());
+    }
+    return written;
+}
+
+}  // namespace winorvex

@@ -1,0 +1,97 @@
+#include "detections/detection_pipeline.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "core/log.h"
+#include "core/station_settings.h"
+#include "core/texts.h"
+#include "detections/detection_filter.h"
+
+namespace winorvex {
+
+namespace {
+
+int LogLength(std::string_view text) {
+    return static_cast<int>(std::min<std::size_t>(text.size(), kLogWorkingLimit));
+}
+
+}  // namespace
+
+DetectionPipeline::DetectionPipeline(BoxIdentity box, CLastBoxDetectionList& lastReads, DetectionOutputs& outputs,
+                                     DownloadSink* download)
+    : box_(std::move(box)), lastReads_(lastReads), outputs_(outputs), download_(download) {
+    read_.error.reserve(256);
+}
+
+void DetectionPipeline::SetBox(BoxIdentity box) { box_ = std::move(box); }
+
+LineOutcome DetectionPipeline::HandleTagRead(const ReaderLine& line) {
+    return HandleTagRead(line.text, line.fullLine, line.seenMarker);
+}
+
+LineOutcome DetectionPipeline::HandleTagRead(std::string_view text, std::string_view fullLine, int seenMarker) {
+    ++counters_.tagReads;
+    if (!DecodeTagRead(text, read_)) {
+        ++counters_.invalid;
+        if (read_.error.empty()) {
+            LogF(0, Tr("+ %s : Détection invalide: %.*s", "+ %s : Invalid detection: %.*s"), box_.label.c_str(),
+                 LogLength(text), text.data());
+        } else {
+            LogF(0, "+ %s : %s", box_.label.c_str(), read_.error.c_str());
+        }
+        return LineOutcome::Invalid;
+    }
+
+    const StationSettings& settings = Settings();
+    const bool savedToDownload = download_ != nullptr && download_->SaveIfDownloading(fullLine);
+    bool ignored = IsDroppedBySeenMarker(seenMarker, settings.ignoreFSDetections.load(std::memory_order_relaxed) != 0,
+                                         settings.ignoreLSDetections.load(std::memory_order_relaxed) != 0);
+
+    // The list learns of every decoded read, dropped or not, so a burst keeps being dropped
+    // while it lasts.
+    CChrono previous;
+    const bool seenBefore = lastReads_.Touch(read_.Identifier(), read_.absoluteTime, previous);
+    if (!ignored && seenBefore) {
+        ignored = IsRepeatWithinGap(previous, read_.absoluteTime,
+                                    settings.ignoreInputMsDelta.load(std::memory_order_relaxed));
+    }
+
+    if (ignored) return Drop(LineOutcome::Ignored);
+    if (savedToDownload) return Drop(LineOutcome::SavedToDownload);
+
+    ++counters_.recorded;
+    record_ = RecordDetection(read_.Identifier(), box_.detectorId, read_.absoluteTime, read_.dailyTime, outputs_);
+    ShowRecorded();
+    return LineOutcome::Recorded;
+}
+
+LineOutcome DetectionPipeline::Drop(LineOutcome outcome) {
+    if (outcome == LineOutcome::Ignored) {
+        ++counters_.ignored;
+        if (LogWanted(75)) LogF(75, Tr("+ %s : Détection ignorée", "+ %s : Detection ignored"), box_.label.c_str());
+    } else {
+        ++counters_.downloaded;
+        if (LogWanted(75)) {
+            LogF(75, Tr("+ %s : Détection enregistrée", "+ %s : Detection recorded"), box_.label.c_str());
+        }
+    }
+    return outcome;
+}
+
+void DetectionPipeline::ShowRecorded() {
+    const StationSettings& settings = Settings();
+    outputs_.RefreshRecordedCount();
+    if (settings.beepDetections.load(std::memory_order_relaxed)) outputs_.PlayDetectionSound();
+    if (settings.logDetections.load(std::memory_order_relaxed) == 0) return;
+    char text[512];
+    const std::size_t length = FormatDetectionDisplayText(text, sizeof text, box_.description, read_);
+    outputs_.AddToDetectionsPane(std::string_view(text, length), record_.serial, read_.dailyTime);
+}
+
+void DetectionPipeline::LogInvalidInput(std::string_view line) const {
+    LogF(0, Tr("+ %s : Trame invalide: %.*s", "+ %s : Invalid input: %.*s"), box_.label.c_str(), LogLength(line),
+         line.data());
+}
+
+}  // namespace winorvex

@@ -1,0 +1,242 @@
+#include "detections/result_list.h"
+
+#include <algorithm>
+#include <charconv>
+#include <memory>
+
+#include "detections/detection_file.h"
+
+namespace winorvex {
+namespace {
+
+// Records live in fixed chunks: a record never moves once appended, growth never copies the
+// list, and the per-record overhead stays at the record's own size (a race can reach a
+// million detections).
+constexpr std::size_t kChunkSize = 4096;
+constexpr std::uint32_t kLastSerial = 0xFFFFFFFEu;
+
+class ResultStore {
+public:
+    std::recursive_mutex mutex;
+
+    std::size_t Size() const { return size_; }
+    std::size_t ActiveCount() const { return active_; }
+
+    CRixResult& At(std::size_t index) { return chunks_[index / kChunkSize][index % kChunkSize]; }
+
+    CRixResult& NewSlot() {
+        if (size_ == chunks_.size() * kChunkSize) {
+            chunks_.push_back(std::make_unique<CRixResult[]>(kChunkSize));
+        }
+        return At(size_);
+    }
+
+    // The slot returned by NewSlot is now a record of the list.
+    void Commit(const CRixResult& record) {
+        if (size_ > 0 && record.serial <= At(size_ - 1).serial) serialsAscending_ = false;
+        ++size_;
+        if (record.IsActive()) ++active_;
+    }
+
+    void Clear() {
+        chunks_.clear();
+        chunks_.shrink_to_fit();
+        size_ = 0;
+        active_ = 0;
+        serialsAscending_ = true;
+    }
+
+    std::uint32_t TakeSerial() {
+        const std::uint32_t serial = nextSerial_;
+        nextSerial_ = serial >= kLastSerial ? 1 : serial + 1;
+        return serial;
+    }
+
+    void SetNextSerial(std::uint32_t next) { nextSerial_ = (next == 0 || next > kLastSerial) ? 1 : next; }
+
+    void SetActive(CRixResult& record, bool active) {
+        if (record.IsActive() == active) return;
+        record.active = active ? 1 : 0;
+        if (active) {
+            ++active_;
+        } else {
+            --active_;
+        }
+    }
+
+    // Serials grow with the list, so a binary search finds them; only after the counter
+    // wrapped within the list (four billion detections later) does it fall back to a scan.
+    CRixResult* Find(std::uint32_t serial) {
+        if (serial == 0 || size_ == 0) return nullptr;
+        if (serialsAscending_) {
+            std::size_t low = 0;
+            std::size_t high = size_;
+            while (low < high) {
+                const std::size_t mid = low + (high - low) / 2;
+                if (At(mid).serial < serial) {
+                    low = mid + 1;
+                } else {
+                    high = mid;
+                }
+            }
+            return (low < size_ && At(low).serial == serial) ? &At(low) : nullptr;
+        }
+        for (std::size_t i = 0; i < size_; ++i) {
+            if (At(i).serial == serial) return &At(i);
+        }
+        return nullptr;
+    }
+
+private:
+    std::vector<std::unique_ptr<CRixResult[]>> chunks_;
+    std::size_t size_ = 0;
+    std::size_t active_ = 0;
+    std::uint32_t nextSerial_ = 1;
+    bool serialsAscending_ = true;
+};
+
+ResultStore& Store() {
+    static ResultStore store;
+    return store;
+}
+
+std::size_t TimeTextTo(char* buffer, std::size_t capacity, const CChrono& absoluteTime, const CChrono& dailyTime,
+                       bool absoluteClock) {
+    if (!absoluteClock) return dailyTime.FormatDailyHundredthsTo(buffer, capacity);
+    char* const end = buffer + capacity;
+    auto written = std::to_chars(buffer, end, static_cast<long>(absoluteTime.Seconds()));
+    char* p = written.ptr;
+    *p++ = '.';
+    written = std::to_chars(p, end, static_cast<long>(absoluteTime.Hundredths()));
+    return static_cast<std::size_t>(written.ptr - buffer);
+}
+
+}  // namespace
+
+std::unique_lock<std::recursive_mutex> LockResultList() {
+    return std::unique_lock<std::recursive_mutex>(Store().mutex);
+}
+
+std::string MakeResultTimeText(const CChrono& absoluteTime, const CChrono& dailyTime, bool absoluteClock) {
+    char buffer[48];
+    return std::string(buffer, TimeTextTo(buffer, sizeof buffer, absoluteTime, dailyTime, absoluteClock));
+}
+
+CRixResult AddResult(std::string_view detector, std::string_view bib, const CChrono& absoluteTime,
+                     const CChrono& dailyTime, bool absoluteClock, bool writeToFile, ResultAddedObserver* observer) {
+    char timeText[48];
+    const std::size_t timeLength = TimeTextTo(timeText, sizeof timeText, absoluteTime, dailyTime, absoluteClock);
+
+    ResultStore& store = Store();
+    std::lock_guard<std::recursive_mutex> lock(store.mutex);
+    CRixResult& record = store.NewSlot();
+    record.bib.assign(bib);
+    record.timeText.assign(timeText, timeLength);
+    record.detector.assign(detector);
+    record.absoluteClock = absoluteClock ? 1 : 0;
+    record.reserved1 = 1;
+    record.reserved2 = 0;
+    record.active = 1;
+    record.serial = store.TakeSerial();
+    store.Commit(record);
+
+    if (writeToFile) WriteDetectionFileLine(static_cast<int>(store.Size()), record);
+    if (observer != nullptr) observer->OnResultAdded(record);
+    return record;
+}
+
+std::size_t CountActiveResults() {
+    std::lock_guard<std::recursive_mutex> lock(Store().mutex);
+    return Store().ActiveCount();
+}
+
+std::size_t ResultCount() {
+    std::lock_guard<std::recursive_mutex> lock(Store().mutex);
+    return Store().Size();
+}
+
+void ClearResults() {
+    std::lock_guard<std::recursive_mutex> lock(Store().mutex);
+    Store().Clear();
+}
+
+bool SetResultActive(std::uint32_t serial, bool active) {
+    ResultStore& store = Store();
+    std::lock_guard<std::recursive_mutex> lock(store.mutex);
+    CRixResult* record = store.Find(serial);
+    if (record == nullptr) return false;
+    store.SetActive(*record, active);
+    return true;
+}
+
+std::size_t SetResultsActive(const std::vector<std::uint32_t>& serials, bool active) {
+    ResultStore& store = Store();
+    std::lock_guard<std::recursive_mutex> lock(store.mutex);
+    std::size_t found = 0;
+    for (std::uint32_t serial : serials) {
+        if (CRixResult* record = store.Find(serial)) {
+            store.SetActive(*record, active);
+            ++found;
+        }
+    }
+    return found;
+}
+
+bool FindResult(std::uint32_t serial, CRixResult& out) {
+    ResultStore& store = Store();
+    std::lock_guard<std::recursive_mutex> lock(store.mutex);
+    const CRixResult* record = store.Find(serial);
+    if (record == nullptr) return false;
+    out = *record;
+    return true;
+}
+
+void ForEachResult(const std::function<void(const CRixResult&)>& visit) {
+    ResultStore& store = Store();
+    std::lock_guard<std::recursive_mutex> lock(store.mutex);
+    // A visitor may append on this thread (the lock is recursive): walk the records that
+    // were there when the walk began.
+    const std::size_t count = store.Size();
+    for (std::size_t i = 0; i < count && i < store.Size(); ++i) visit(store.At(i));
+}
+
+std::vector<CRixResult> CopyActiveResults() {
+    ResultStore& store = Store();
+    std::lock_guard<std::recursive_mutex> lock(store.mutex);
+    std::vector<CRixResult> copy;
+    copy.reserve(store.ActiveCount());
+    for (std::size_t i = 0; i < store.Size(); ++i) {
+        const CRixResult& record = store.At(i);
+        if (record.IsActive()) copy.push_back(record);
+    }
+    return copy;
+}
+
+std::string FormatResultLine(const CRixResult& result) {
+    std::string line;
+    line.reserve(result.detector.size() + result.bib.size() + result.timeText.size() + 8);
+    line += "1\t";
+    line += result.detector;
+    line += '\t';
+    line += result.bib;
+    line += "\t1\t";
+    line += result.timeText;
+    return line;
+}
+
+void ToCommaText(std::string& text) {
+    for (char& c : text) {
+        if (c == '\t') {
+            c = ',';
+        } else if (c == '\n') {
+            c = ' ';
+        }
+    }
+}
+
+void ResetResultSerialForTest(std::uint32_t next) {
+    std::lock_guard<std::recursive_mutex> lock(Store().mutex);
+    Store().SetNextSerial(next);
+}
+
+}  // namespace winorvex

@@ -1,0 +1,135 @@
+#pragma once
+// One of the four reader slots: its settings, its transport, the commands it sends to the reader,
+// the download of the reader's memory into a file, and the requests to the side service that
+// ELITE readers offer beside their main connection.
+//
+// Threads: the interface thread configures the slot and sends commands; the slot's worker thread
+// reads through the transport, writes the download file, updates the reply state and may end a
+// download (StopDownload). Every field shared by the two is an atomic or guarded by its own mutex.
+// The transport itself is only exchanged while no worker runs.
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "detections/last_read_list.h"
+#include "reader/com_box.h"
+
+namespace winorvex {
+
+class COrvexBox {
+public:
+    static constexpr int kSlotCount = 4;
+    static constexpr int kDefaultSidePort = 9999;
+    // The side service answers at once; past this the operator's window would seem frozen.
+    static constexpr int kDefaultSideReplyTimeoutMs = 5000;
+    // Pause between the commands of a download sequence, so that the reader takes them one by one.
+    static constexpr int kCommandPauseMs = 100;
+
+    COrvexBox();
+    virtual ~COrvexBox();
+    COrvexBox(const COrvexBox&) = delete;
+    COrvexBox& operator=(const COrvexBox&) = delete;
+
+    // ---- Slot settings (section "OrvexBoxes", index 0..3 for slots 1..4) ----
+    // Reads "BoxHost%d", "BoxPort%d", "BoxIdDetector%d" (and the optional "BoxSidePort%d"), sets the
+    // box number to index + 1, gives the transport kind the host calls for, and hands the
+    // parameters to the transport.
+    void LoadSettings(int index);
+    // Writes the three keys from the transport's parameters ("BoxSidePort%d" is never written).
+    void SaveSettings(int index) const;
+    // The transport a slot with this host needs.
+    static std::unique_ptr<CComBox> MakeTransportFor(const std::string& host);
+    // Replaces the transport (the old one is closed and destroyed). Refused while the worker runs:
+    // it would be left reading through a destroyed object.
+    void SetTransport(std::unique_ptr<CComBox> transport);
+    CComBox* Transport() const { return transport_.get(); }
+
+    int BoxNumber() const { return boxNumber_.load(); }
+    void SetBoxNumber(int number) { boxNumber_.store(number); }
+    // "Box %d %s" with the box number and the transport's description.
+    std::string GetLabel() const;
+    std::string GetDetectorId() const;
+    CLastBoxDetectionList& LastDetections() { return lastDetections_; }
+
+    // ---- Download file (raw reader lines) ----
+    // Closes the file that was open, then opens path for writing (truncating). False when it
+    // cannot be opened.
+    bool OpenDownloadFile(const std::string& path);
+    void CloseDownloadFile();
+    bool IsDownloadFileOpen() const;
+    // Writes the line and a line feed as one unit and counts it; false when no file is open.
+    bool WriteDownloadLine(std::string_view line);
+
+    // ---- State shared with the worker thread ----
+    bool IsStopRequested() const { return stopRequested_.load(); }
+    // Setting it also cuts short a pause of a command sequence in progress.
+    void SetStopRequested(bool requested);
+    bool IsThreadRunning() const { return threadRunning_.load(); }
+    void SetThreadRunning(bool running) { threadRunning_.store(running); }
+    bool IsDownloading() const { return downloading_.load(); }
+    void SetDownloading(bool downloading) { downloading_.store(downloading); }
+    int DownloadedCount() const { return downloadedCount_.load(); }
+    void SetDownloadedCount(int count) { downloadedCount_.store(count); }
+    std::string LastLoggingDetail() const;
+    void SetLastLoggingDetail(std::string_view line);
+    // Last memory-clearing progress in percent; -1 when none or unknown.
+    int ClearingPercent() const { return clearingPercent_.load(); }
+    void SetClearingPercent(int percent) { clearingPercent_.store(percent); }
+
+    // ---- Commands on the main connection ----
+    // Builds and writes one frame. French-only error texts, as the reader tools always had.
+    bool SendRawCommand(int code, std::string_view data, std::string& error);
+    // Logs and sends a command without data; name only appears in the log.
+    bool SendNamedCommand(int code, const std::string& name, std::string& error);
+    // Rewinds the reader's replay, opens the download file and starts replaying into it.
+    bool StartDownload(const std::string& filePath, std::string& error);
+    bool StopDownload(std::string& error);
+
+    // ---- Side service of ELITE readers (port "BoxSidePort%d", 9999 by default) ----
+    // 0 success, 1 another answer (error = the answer), -1 not possible (serial transport, or no
+    // connection), -2 no readable answer.
+    int SetClockElite(std::string& error);
+    int GetClockElite(std::string& clock, std::string& error);
+    int ClearHistoryElite(std::string& error);
+    int InsertMarkerElite(const std::string& label, std::string& error);
+    int SidePort() const { return sidePort_.load(); }
+    void SetSidePort(int port) { sidePort_.store(port); }
+    int SideReplyTimeoutMs() const { return sideReplyTimeoutMs_.load(); }
+    void SetSideReplyTimeoutMs(int milliseconds) { sideReplyTimeoutMs_.store(milliseconds); }
+
+private:
+    struct FileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+
+    // Sleeps kCommandPauseMs unless a stop is requested meanwhile.
+    void PauseBetweenCommands();
+    // The checks shared by StartDownload and StopDownload.
+    bool CheckReadyForDownload(std::string& error) const;
+    // Host of the side service; false for a transport that has none (serial).
+    bool SideHost(std::string& host) const;
+
+    CLastBoxDetectionList lastDetections_;
+    std::atomic<int> boxNumber_{0};
+    mutable std::mutex downloadMutex_;
+    std::unique_ptr<std::FILE, FileCloser> downloadFile_;
+    std::unique_ptr<CComBox> transport_;
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> downloading_{false};
+    std::atomic<int> downloadedCount_{0};
+    mutable std::mutex detailMutex_;
+    std::string lastLoggingDetail_;
+    std::atomic<int> clearingPercent_{-1};
+    std::atomic<bool> threadRunning_{false};
+    std::atomic<int> sidePort_{kDefaultSidePort};
+    std::atomic<int> sideReplyTimeoutMs_{kDefaultSideReplyTimeoutMs};
+
+    std::mutex pauseMutex_;
+    std::condition_variable pauseWake_;
+};
+
+}  // namespace winorvex

@@ -1,0 +1,230 @@
+// winorvex-feed: reads reader lines from files (or standard input) as box 1 and runs them through
+// the same decoding, filters and recording as a connected box, with the settings, chip table and
+// log folder of a data folder. Each recorded detection's detection-file line goes to standard
+// output; the lines the log window would show go to standard error.
+//
+//   winorvex-feed [--data-dir DIR] [--detector ID] [--today YYYYMMDD] [--lang fr|en] [FILE...]
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chips/chip_table.h"
+#include "core/folders.h"
+#include "core/local_time.h"
+#include "core/log.h"
+#include "core/settings.h"
+#include "core/station_settings.h"
+#include "core/text_format.h"
+#include "core/texts.h"
+#include "detections/detection_file.h"
+#include "detections/detection_pipeline.h"
+#include "detections/last_read_list.h"
+#include "detections/reader_line.h"
+#include "detections/record_detection.h"
+#include "detections/result_list.h"
+#include "line_pieces.h"
+
+namespace winorvex::feed {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitInputError = 1;
+constexpr int kExitUsage = 2;
+
+struct Options {
+    std::string dataDir;
+    std::string detector;
+    std::optional<int> today;
+    std::optional<Language> language;
+    std::vector<std::string> files;
+};
+
+void PrintUsage() {
+    std::fputs(
+        "usage: winorvex-feed [--data-dir DIR] [--detector ID] [--today YYYYMMDD] [--lang fr|en] [FILE...]\n"
+        "Reads reader lines from the files (standard input when none, or for \"-\") as box 1 and\n"
+        "records them as a connected box would. Recorded detections are printed on standard output\n"
+        "as detection-file lines; log window lines go to standard error.\n"
+        "  --data-dir DIR     data folder (settings, chip table, logfiles); else WINORVEX_DATA_DIR\n"
+        "  --detector ID      detector identifier; else BoxIdDetector0 of the settings\n"
+        "  --today YYYYMMDD   pins today's date for the race days\n"
+        "  --lang fr|en       language of the messages\n",
+        stderr);
+}
+
+// A real calendar date written as eight digits.
+std::optional<int> ParseDate(std::string_view text) {
+    if (text.size() != 8) return std::nullopt;
+    int value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    const int month = value / 100 % 100;
+    const int day = value % 100;
+    if (value / 10000 < 1970 || month < 1 || month > 12 || day < 1 || day > 31) return std::nullopt;
+    return value;
+}
+
+// False (after a message) on a bad argument.
+bool ParseArguments(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "winorvex-feed: %s needs a value\n", name);
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        if (arg == "--data-dir") {
+            const char* v = value("--data-dir");
+            if (v == nullptr || *v == '\0') return false;
+            options.dataDir = v;
+        } else if (arg == "--detector") {
+            const char* v = value("--detector");
+            if (v == nullptr || *v == '\0') return false;
+            options.detector = v;
+        } else if (arg == "--today") {
+            const char* v = value("--today");
+            if (v == nullptr) return false;
+            options.today = ParseDate(v);
+            if (!options.today) {
+                std::fprintf(stderr, "winorvex-feed: --today wants a date YYYYMMDD, not %s\n", v);
+                return false;
+            }
+        } else if (arg == "--lang") {
+            const char* v = value("--lang");
+            Language language;
+            if (v == nullptr || !ParseLanguageOption(v, language)) {
+                if (v != nullptr) std::fprintf(stderr, "winorvex-feed: --lang wants fr or en, not %s\n", v);
+                return false;
+            }
+            options.language = language;
+        } else if (arg == "--help" || arg == "-h") {
+            return false;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            std::fprintf(stderr, "winorvex-feed: unknown option %s\n", argv[i]);
+            return false;
+        } else {
+            options.files.emplace_back(arg);
+        }
+    }
+    return true;
+}
+
+void DrainLogToStderr() {
+    for (const LogEntry& entry : DrainLogWindowQueue()) std::fprintf(stderr, "%s\n", entry.text.c_str());
+}
+
+void PrintRecord(const CRixResult& record) {
+    // Single-threaded: the list length right after the add is this record's position.
+    std::string line = FormatDetectionFileLine(static_cast<int>(ResultCount()), record);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    std::fprintf(stdout, "%s\n", line.c_str());
+}
+
+void HandleLine(DetectionPipeline& pipeline, std::string_view received) {
+    if (received.empty()) return;  // a bare line feed carries nothing to record
+    ReaderLine line;
+    if (!ClassifyReaderLine(received, line)) {
+        pipeline.LogInvalidInput(line.text);
+    } else if (line.kind == kLineTagRead) {
+        if (pipeline.HandleTagRead(line) == LineOutcome::Recorded) PrintRecord(pipeline.LastRecord());
+    } else if (line.kind == kLineUnhandled) {
+        LogF(0, Tr("+ %s : Commande inconnue ou non traitée: %.*s", "+ %s : Command unknown or not processed: %.*s"),
+             pipeline.Box().label.c_str(), static_cast<int>(std::min<std::size_t>(line.fullLine.size(), kLogWorkingLimit)),
+             line.fullLine.data());
+    }
+    DrainLogToStderr();
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+int Run(const Options& options) {
+    if (options.language) SetLanguage(*options.language);
+    if (!options.dataDir.empty()) SetDataFolderOverride(options.dataDir);
+    if (options.today) SetTodayOverride(*options.today);
+    if (GetDataFolder().empty()) {
+        std::fputs("winorvex-feed: no usable data folder\n", stderr);
+        return kExitInputError;
+    }
+
+    SetSettingsFilePath(GetSettingsFilePath());
+    SetLogFilePath(GetLogFilePath());
+    SetLogWindowAttached(true);
+    LoadStartupSettings();
+    LoadInitialisationSettings();
+    ComputeRaceDays();
+
+    std::string message;
+    LoadChipTable("OrvexTable.dtb", message);
+    Log(0, message);
+    const std::string detectionFile = GetIncomingDetectionsFilePath();
+    OpenDetectionFile(detectionFile);
+    LogF(0, Tr("+++ Détections sauvegardées sous %s", "+++ Incoming detections saved in %s"), detectionFile.c_str());
+
+    const std::string detector = !options.detector.empty()
+                                     ? options.detector
+                                     : ReadSettingText(keys::kOrvexBoxes, "BoxIdDetector0", "31");
+    const std::string description = Format("[feed:0 %s]", detector.c_str());
+    BoxIdentity box{Format(Tr("Boîtier %d %s", "Box %d %s"), 1, description.c_str()), detector, description};
+
+    CLastBoxDetectionList lastReads;
+    NullDetectionOutputs outputs;  // no window, no sound, no results program
+    DetectionPipeline pipeline(std::move(box), lastReads, outputs);
+    DrainLogToStderr();
+
+    const auto handle = [&pipeline](std::string_view line) { HandleLine(pipeline, line); };
+    int status = kExitOk;
+    std::vector<std::string> inputs = options.files;
+    if (inputs.empty()) inputs.emplace_back("-");
+    for (const std::string& input : inputs) {
+        if (input == "-") {
+            if (!ReadLines(stdin, handle)) status = kExitInputError;
+            continue;
+        }
+        const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(input.c_str(), "rb"));
+        if (!file) {
+            std::fprintf(stderr, "winorvex-feed: cannot open %s: %s\n", input.c_str(), std::strerror(errno));
+            status = kExitInputError;
+            continue;
+        }
+        if (!ReadLines(file.get(), handle)) {
+            std::fprintf(stderr, "winorvex-feed: error reading %s\n", input.c_str());
+            status = kExitInputError;
+        }
+    }
+
+    const DetectionCounters& counts = pipeline.Counters();
+    LogF(0, Tr("* %s : %llu lectures, %llu enregistrées, %llu ignorées, %llu invalides",
+               "* %s : %llu reads, %llu recorded, %llu ignored, %llu invalid"),
+         pipeline.Box().label.c_str(), static_cast<unsigned long long>(counts.tagReads),
+         static_cast<unsigned long long>(counts.recorded), static_cast<unsigned long long>(counts.ignored),
+         static_cast<unsigned long long>(counts.invalid));
+    DrainLogToStderr();
+    CloseDetectionFile();
+    std::fflush(stdout);
+    return status;
+}
+
+}  // namespace
+}  // namespace winorvex::feed
+
+int main(int argc, char** argv) {
+    winorvex::feed::Options options;
+    if (!winorvex::feed::ParseArguments(argc, argv, options)) {
+        winorvex::feed::PrintUsage();
+        return winorvex::feed::kExitUsage;
+    }
+    return winorvex::feed::Run(options);
+}

@@ -1,0 +1,87 @@
+// orvex-box-sim: plays an ELITE or a Lite chip reader on loopback.
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "simulator.h"
+#include "socket_util.h"
+
+namespace {
+
+using winorvex::sim::Options;
+using winorvex::sim::Simulator;
+using winorvex::sim::UniqueFd;
+
+// Feeds standard input's lines to the control language; false once standard input is closed.
+bool ServeStdin(Simulator& simulator, std::string& pending) {
+    char buffer[1024];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    pending.append(buffer, static_cast<std::size_t>(n));
+    std::size_t lf;
+    while ((lf = pending.find('\n')) != std::string::npos) {
+        std::string line = pending.substr(0, lf);
+        pending.erase(0, lf + 1);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        std::printf("%s\n", simulator.Execute(line).c_str());
+        std::fflush(stdout);
+    }
+    if (pending.size() > 4096) pending.clear();
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    bool help = false;
+    std::string error;
+    if (!winorvex::sim::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &help, &error)) {
+        std::fprintf(stderr, "orvex-box-sim: %s\n%s", error.c_str(), winorvex::sim::UsageText().c_str());
+        return 2;
+    }
+    if (help) {
+        std::printf("%s", winorvex::sim::UsageText().c_str());
+        return 0;
+    }
+
+    // Blocked before any thread starts, so every thread inherits the mask and the signals are
+    // taken only through the signal descriptor below.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+    UniqueFd signal_fd(::signalfd(-1, &signals, SFD_CLOEXEC));
+    if (!signal_fd.valid()) {
+        std::perror("orvex-box-sim: signalfd");
+        return 1;
+    }
+
+    Simulator simulator(options);
+    if (!simulator.Start(&error)) {
+        std::fprintf(stderr, "orvex-box-sim: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", simulator.ReadyLine().c_str());
+    std::fflush(stdout);
+
+    bool stdin_open = options.stdin_control;
+    std::string pending;
+    while (!simulator.quit_requested()) {
+        pollfd fds[2] = {{signal_fd.get(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+        const int ready = ::poll(fds, stdin_open ? 2 : 1, 100);
+        if (ready <= 0) continue;
+        if (fds[0].revents & POLLIN) break;
+        if (stdin_open && (fds[1].revents & (POLLIN | POLLHUP))) stdin_open = ServeStdin(simulator, pending);
+    }
+    simulator.Stop();
+    return 0;
+}
