@@ -8,7 +8,6 @@ namespace winorvex {
 namespace {
 
 constexpr std::uint32_t kNoEntry = std::numeric_limits<std::uint32_t>::max();
-constexpr std::size_t kBibSlots = std::size_t{1} << 16;
 
 // ASCII-only folding, like the C runtime's case-insensitive comparison in the "C" locale: bytes
 // above 0x7F compare exactly.
@@ -46,15 +45,23 @@ struct ChipTable::Impl {
     // Open addressing, linear probing, at most half full; holds only the first entry of each
     // chip (case folded), which is what "first entry wins" asks of a lookup.
     std::vector<Slot> chipSlots;
-    std::size_t chipMask = 0;
-    // Direct index by 16-bit bib: the first entry with that bib, or kNoEntry.
-    std::vector<std::uint32_t> bibIndex;
+    std::size_t slotMask = 0;
+    // Same scheme keyed by bib (only bibs that fit 16 bits are ever looked up): the first entry
+    // of each bib.
+    std::vector<std::uint32_t> bibSlots;
+
+    std::size_t FindBibSlot(std::uint16_t bib) const {
+        for (std::size_t i = (bib * std::size_t{0x9E3779B1u} >> 7) & slotMask;; i = (i + 1) & slotMask) {
+            const std::uint32_t entry = bibSlots[i];
+            if (entry == kNoEntry || entries[entry].bib == bib) return i;
+        }
+    }
 
     // The slot holding the chip, or the free slot where it would go. The index is never full,
     // so the probe always ends.
     std::size_t FindSlot(std::string_view chip, std::uint64_t hash) const {
         const auto tag = static_cast<std::uint32_t>(hash >> 32);
-        for (std::size_t i = static_cast<std::size_t>(hash) & chipMask;; i = (i + 1) & chipMask) {
+        for (std::size_t i = static_cast<std::size_t>(hash) & slotMask;; i = (i + 1) & slotMask) {
             const Slot& slot = chipSlots[i];
             if (slot.entry == kNoEntry) return i;
             if (slot.hash == tag && EqualsIgnoringCase(entries[slot.entry].chip, chip)) return i;
@@ -66,8 +73,8 @@ struct ChipTable::Impl {
         std::size_t capacity = 16;
         while (capacity < entries.size() * 2) capacity <<= 1;
         chipSlots.assign(capacity, Slot{});
-        chipMask = capacity - 1;
-        bibIndex.assign(kBibSlots, kNoEntry);
+        slotMask = capacity - 1;
+        bibSlots.assign(capacity, kNoEntry);
         for (std::size_t i = 0; i < entries.size(); ++i) {
             const Entry& e = entries[i];
             const std::uint64_t hash = FoldedHash(e.chip);
@@ -76,8 +83,9 @@ struct ChipTable::Impl {
                 slot.hash = static_cast<std::uint32_t>(hash >> 32);
                 slot.entry = static_cast<std::uint32_t>(i);
             }
-            if (e.bib >= 0 && static_cast<std::size_t>(e.bib) < kBibSlots && bibIndex[static_cast<std::size_t>(e.bib)] == kNoEntry) {
-                bibIndex[static_cast<std::size_t>(e.bib)] = static_cast<std::uint32_t>(i);
+            if (e.bib >= 0 && e.bib <= 0xFFFF) {
+                std::uint32_t& bibSlot = bibSlots[FindBibSlot(static_cast<std::uint16_t>(e.bib))];
+                if (bibSlot == kNoEntry) bibSlot = static_cast<std::uint32_t>(i);
             }
         }
     }
@@ -101,8 +109,8 @@ bool ChipTable::FindBib(std::string_view chip, std::int32_t& bib) const {
 }
 
 const ChipTable::Entry* ChipTable::FindByBib(std::uint16_t bib) const {
-    if (impl_->bibIndex.empty()) return nullptr;
-    const std::uint32_t index = impl_->bibIndex[bib];
+    if (impl_->bibSlots.empty()) return nullptr;
+    const std::uint32_t index = impl_->bibSlots[impl_->FindBibSlot(bib)];
     return index == kNoEntry ? nullptr : &impl_->entries[index];
 }
 

@@ -2,9 +2,11 @@
 // Recognition of one line received from a reader: framing, checksum, seen marker and kind.
 // Works on views into the caller's buffer, so a line costs no allocation whatever its length
 // or content (binary bytes and NULs included).
+#include <concepts>
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace winorvex {
 
@@ -38,6 +40,10 @@ struct ReaderLine {
 // `out` point into `received`, which must outlive them. On failure `out.text` still holds the
 // trimmed line (for the caller's own message) and `out.fullLine` is empty.
 bool ClassifyReaderLine(std::string_view received, ReaderLine& out);
+// The views would dangle once a temporary string is gone.
+template <class Text>
+    requires std::same_as<std::remove_cvref_t<Text>, std::string> && (!std::is_lvalue_reference_v<Text>)
+bool ClassifyReaderLine(Text&& received, ReaderLine& out) = delete;
 
 // The same on a zero-terminated buffer changed in place: the trimmed line without checksum and
 // marker is moved to the start of `line` and zero-terminated, `length` updated, `fullLine`

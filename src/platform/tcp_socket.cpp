@@ -31,14 +31,17 @@ bool SetNonBlocking(int fd, bool nonBlocking) {
     return wanted == flags || ::fcntl(fd, F_SETFL, wanted) == 0;
 }
 
-// poll() that survives signals: the remaining time is recomputed after each interruption.
+// poll() until the deadline has really passed: the remaining time is recomputed after a signal
+// and rounded up, so a time-out never ends early.
 int PollUntil(pollfd& pfd, SteadyClock::time_point deadline) {
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
         const int waitMs = left.count() > 0 ? static_cast<int>(left.count()) : 0;
         pfd.revents = 0;
         const int r = ::poll(&pfd, 1, waitMs);
-        if (r >= 0 || errno != EINTR) return r;
+        if (r < 0 && errno == EINTR) continue;
+        if (r == 0 && waitMs > 0 && SteadyClock::now() < deadline) continue;
+        return r;
     }
 }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -16,6 +18,26 @@
 #include "core/local_calendar.h"
 #include "core/local_time.h"
 #include "core/text_format.h"
+
+// Counts this thread's C++ allocations, to hold the per-read path to none.
+namespace {
+thread_local long t_allocations = 0;
+}  // namespace
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"  // malloc/free are this pair's own blocks
+#endif
+void* operator new(std::size_t size) {
+    ++t_allocations;
+    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+    throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 namespace winorvex {
 namespace {
@@ -52,7 +74,7 @@ CChrono Clock(const std::string& text) {
     return value;
 }
 
-class PinnedToday : public ::testing::Test {
+class ChronoPinnedToday : public ::testing::Test {
 protected:
     void TearDown() override { SetTodayOverride(std::nullopt); }
 };
@@ -372,7 +394,7 @@ TEST(ChronoText, AbsoluteFormsUseFrenchNames) {
     EXPECT_EQ(CChrono(0, 500).FormatAbsClockHundredths(), epochClock);
 }
 
-TEST_F(PinnedToday, DailyToAbsReadsTodaysWallClock) {
+TEST_F(ChronoPinnedToday, DailyToAbsReadsTodaysWallClock) {
     SetTodayOverride(20240518);
     CChrono value = Clock("10:15:02.37");
     value.DailyToAbs();
@@ -385,7 +407,7 @@ TEST_F(PinnedToday, DailyToAbsReadsTodaysWallClock) {
     EXPECT_EQ(value, Stamp("20240519", "013000"));
 }
 
-TEST_F(PinnedToday, DailyToAbsAcrossDaylightSavingChanges) {
+TEST_F(ChronoPinnedToday, DailyToAbsAcrossDaylightSavingChanges) {
     const DstDays* dst = ZoneDst();
     const char* spring = dst ? dst->spring : "20240331";
     const char* autumn = dst ? dst->autumn : "20241027";
@@ -401,6 +423,27 @@ TEST_F(PinnedToday, DailyToAbsAcrossDaylightSavingChanges) {
             EXPECT_EQ(value, Clock(clock)) << day << " " << clock;
         }
     }
+}
+
+TEST(ChronoPerReadPath, ParsesAndFormatsWithoutAllocating) {
+    CChrono warmUp;
+    ASSERT_TRUE(warmUp.SetFromReaderStamp("20240518", "101502", 37));  // the zone is loaded once
+    const long before = t_allocations;
+    int accepted = 0;
+    char buffer[24];
+    for (int i = 0; i < 50; ++i) {
+        CChrono absolute;
+        CChrono daily;
+        CChrono other;
+        accepted += absolute.SetFromReaderStamp("20240518", "101502", 37);
+        accepted += daily.SetFromReaderTime("101502", 37);
+        accepted += other.ParseClock("48:0:0.0");
+        accepted += other.ParseSecondsHundredths("1716000000.5");
+        daily.FormatDailyHundredthsTo(buffer, sizeof buffer);
+    }
+    EXPECT_EQ(t_allocations - before, 0);
+    EXPECT_EQ(accepted, 200);
+    EXPECT_STREQ(buffer, "10:15:02.37");
 }
 
 TEST(ChronoClock, NowReadings) {

@@ -33,7 +33,8 @@ TEST_F(ReaderLineTest, TagReadIsTrimmedAndLosesChecksumAndMarker) {
 
     for (const auto& [marker, expected] : {std::pair{"FS", kMarkerFS}, std::pair{"LS", kMarkerLS}}) {
         const std::string marked = Framed("aa", kBody, marker);
-        ASSERT_TRUE(ClassifyReaderLine(marked + "\r", line)) << marker;
+        const std::string markedReceived = marked + "\r";  // the views point into it
+        ASSERT_TRUE(ClassifyReaderLine(markedReceived, line)) << marker;
         EXPECT_EQ(line.seenMarker, expected);
         EXPECT_EQ(line.text, "aa" + kBody);
         EXPECT_EQ(line.fullLine, marked);
@@ -51,14 +52,18 @@ TEST_F(ReaderLineTest, ChecksumMustMatchInLowerCaseHexadecimal) {
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 
     ReaderLine line;
-    EXPECT_TRUE(ClassifyReaderLine("aa" + body + sum + "FS", line));
-    EXPECT_FALSE(ClassifyReaderLine("aa" + body + upper + "FS", line));
-    EXPECT_FALSE(ClassifyReaderLine("aa" + body + upper, line));
+    const std::string right = "aa" + body + sum + "FS";
+    const std::string upperMarked = "aa" + body + upper + "FS";
+    const std::string upperPlain = "aa" + body + upper;
+    EXPECT_TRUE(ClassifyReaderLine(right, line));
+    EXPECT_FALSE(ClassifyReaderLine(upperMarked, line));
+    EXPECT_FALSE(ClassifyReaderLine(upperPlain, line));
     std::string wrong = "aa" + body + sum;
     wrong[10] = wrong[10] == '1' ? '2' : '1';
     EXPECT_FALSE(ClassifyReaderLine(wrong, line));
     // A marker is only looked for on tag reads: on a reply "FS" stands where the checksum is.
-    EXPECT_FALSE(ClassifyReaderLine(Framed("ab", "000902") + "FS", line));
+    const std::string replyMarked = Framed("ab", "000902") + "FS";
+    EXPECT_FALSE(ClassifyReaderLine(replyMarked, line));
     // No message of its own: the worker reports the invalid input.
     EXPECT_FALSE(Contains(DrainLogTexts(), "Unknown command"));
 }
@@ -77,8 +82,9 @@ TEST_F(ReaderLineTest, ReplyKindsFollowTheCommandCode) {
     };
     for (const Case& c : cases) {
         const std::string whole = Framed("ab", c.body);
+        const std::string received = whole + "\r\n";
         ReaderLine line;
-        ASSERT_TRUE(ClassifyReaderLine(whole + "\r\n", line)) << whole;
+        ASSERT_TRUE(ClassifyReaderLine(received, line)) << whole;
         EXPECT_EQ(line.kind, c.kind) << whole;
         EXPECT_EQ(line.seenMarker, kNoMarker);
         EXPECT_EQ(line.fullLine, whole);
@@ -94,7 +100,8 @@ TEST_F(ReaderLineTest, ReplyKindsFollowTheCommandCode) {
 TEST_F(ReaderLineTest, OtherPrefixesAreUnknownCommandsAndShortLinesInvalid) {
     ReaderLine line;
     EXPECT_FALSE(ClassifyReaderLine(" xy123\r\n", line));
-    EXPECT_FALSE(ClassifyReaderLine("AA" + kBody + Checksum(kBody), line));
+    const std::string upperPrefix = "AA" + kBody + Checksum(kBody);
+    EXPECT_FALSE(ClassifyReaderLine(upperPrefix, line));
     const auto logged = DrainLogTexts();
     EXPECT_TRUE(Contains(logged, ".. Unknown command: xy123"));
     EXPECT_TRUE(Contains(logged, ".. Unknown command: AA"));

@@ -17,7 +17,7 @@
 #include "detections/detection_pipeline.h"
 #include "detections/last_read_list.h"
 #include "detections/result_list.h"
-#include "test_support.h"
+#include "support/test_support.h"
 
 namespace winorvex::filters_test {
 
@@ -51,7 +51,7 @@ inline std::string TagLine(std::string_view chip, std::string_view yymmdd, std::
 
 // A tag read on 18 May 2024 at a time of day given in hundredths since midnight.
 inline std::string TagLineAt(std::string_view chip, long hundredthsOfDay, std::string_view marker = {}) {
-    char hhmmss[7];
+    char hhmmss[16];
     const long seconds = hundredthsOfDay / 100;
     std::snprintf(hhmmss, sizeof hhmmss, "%02ld%02ld%02ld", seconds / 3600 % 100, seconds / 60 % 60, seconds % 60);
     return TagLine(chip, "240518", hhmmss, static_cast<int>(hundredthsOfDay % 100), marker);

@@ -90,7 +90,7 @@ TEST(TcpSocket, SilentHostTimesOutAfterTheWholeSeconds) {
     const auto elapsed = steady_clock::now() - start;
     if (status == ConnectStatus::kOk) GTEST_SKIP() << "this system answers connections beyond the backlog";
     EXPECT_EQ(status, ConnectStatus::kConnectFailed);
-    EXPECT_GE(elapsed, std::chrono::milliseconds(950));
+    EXPECT_GE(elapsed, std::chrono::seconds(1));
     EXPECT_FALSE(client.IsOpen());
 }
 

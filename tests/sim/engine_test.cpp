@@ -30,12 +30,6 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-std::size_t CountPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
-    std::size_t n = 0;
-    for (const auto& l : lines) n += l.rfind(prefix, 0) == 0 ? 1 : 0;
-    return n;
-}
-
 class EngineTest : public ::testing::Test {
 protected:
     void Make(EngineOptions options, int chips = 10) {
@@ -195,7 +189,9 @@ TEST_F(EngineTest, ClearingReportsProgressThenEmptiesTheMemory) {
             const std::string last6 = l.substr(l.size() - 6);
             percents.push_back(std::stoi(last6.substr(0, 2), nullptr, 16) * 100 /
                                std::stoi(last6.substr(2, 2), nullptr, 16));
-            if (percents.back() < 100) EXPECT_EQ(engine_->Stats().recorded, 5u);
+            if (percents.back() < 100) {
+                EXPECT_EQ(engine_->Stats().recorded, 5u);
+            }
         }
     }
     EXPECT_EQ(percents, (std::vector<int>{25, 50, 75, 100}));

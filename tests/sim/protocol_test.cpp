@@ -47,7 +47,8 @@ TEST(SimFrame, HostCommandTableIsAcceptedWithItsCodeAndData) {
     for (const Case& c : cases) {
         sim::CommandFrame frame;
         std::string reason;
-        ASSERT_TRUE(ParseCommandFrame(CommandFrame(c.head), &frame, &reason)) << c.head << ": " << reason;
+        const std::string text = CommandFrame(c.head);  // the parsed data points into it
+        ASSERT_TRUE(ParseCommandFrame(text, &frame, &reason)) << c.head << ": " << reason;
         EXPECT_EQ(frame.command, c.command) << c.head;
         EXPECT_EQ(frame.data_hex, c.data) << c.head;
     }
@@ -197,7 +198,9 @@ TEST(SimChips, GeneratedChipsAndRepeatsAreDeterministic) {
             EXPECT_EQ(chip, previous);
         } else {
             EXPECT_EQ(pa.marker, SeenMarker::kFirstSeen);
-            if (i > 0) EXPECT_NE(chip, previous);
+            if (i > 0) {
+                EXPECT_NE(chip, previous);
+            }
         }
         previous = chip;
     }

@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     bool help = false;
     std::string error;
     if (!winorvex::sim::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &help, &error)) {
-        std::fprintf(stderr, "orvex-box-sim: %s\n%s", error.c_str(), winorvex::sim::UsageText().c_str());
+        std::fprintf(stderr, "orvex-box-sim: %s (--help lists the options)\n", error.c_str());
         return 2;
     }
     if (help) {

@@ -337,8 +337,8 @@ void ReaderEngine::AppendGarbage(std::string& out, int lines) {
             case 2:
                 out.append("?? noise ").append(std::to_string(r % 100000));
                 break;
-            default:  // a truncated reply
-                out.append("ab00");
+            default:  // a reply cut short: what is left fails the checksum
+                out.append("ab0009");
                 break;
         }
         out.append("\r\n");
