@@ -90,4 +90,3 @@ void SplitText(std::string_view text, std::string_view delimiters, std::vector<s
 }
 
 }  // namespace winorvex
-

@@ -148,9 +148,13 @@ std::string GetLogFolder() {
     return folder;
 }
 
-std::string GetSettingsFilePath() { return GetDataFolder() + "/WinORVEX.ini"; }
+std::string GetSettingsFilePath() {
+    return GetDataFolder() + "/WinORVEX.ini";
+}
 
-std::string GetLogFilePath() { return GetLogFolder() + "/WinORVEX.log"; }
+std::string GetLogFilePath() {
+    return GetLogFolder() + "/WinORVEX.log";
+}
 
 std::string IncomingDetectionsFileName(const std::tm& local) {
     return Format("WinORVEX-%4d%02d%02d-%02d%02d%02d.dat", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
@@ -164,7 +168,9 @@ std::string GetIncomingDetectionsFilePath() {
     return GetLogFolder() + "/" + IncomingDetectionsFileName(local);
 }
 
-std::string GetFtpServersFilePath() { return GetDataFolder() + "/FtpServers.dat"; }
+std::string GetFtpServersFilePath() {
+    return GetDataFolder() + "/FtpServers.dat";
+}
 
 std::string GetDocumentsFolder() {
     const std::string forced = Env("XDG_DOCUMENTS_DIR");
@@ -176,7 +182,9 @@ std::string GetDocumentsFolder() {
     return home;
 }
 
-std::string GetDefaultExportFilePath() { return GetDocumentsFolder() + "/WinORVEX.rix"; }
+std::string GetDefaultExportFilePath() {
+    return GetDocumentsFolder() + "/WinORVEX.rix";
+}
 
 void SetDataFolderOverride(const std::string& folder) {
     std::lock_guard lock(State().mutex);

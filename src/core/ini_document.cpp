@@ -16,7 +16,9 @@ std::string_view Trimmed(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -48,8 +50,8 @@ IniDocument::Line IniDocument::Classify(std::string text) {
 
     if (all[first] == '[') {
         const auto close = all.find(']', first + 1);
-        const auto raw = all.substr(first + 1, close == std::string_view::npos ? std::string_view::npos
-                                                                               : close - first - 1);
+        const auto raw =
+            all.substr(first + 1, close == std::string_view::npos ? std::string_view::npos : close - first - 1);
         const auto name = Trimmed(raw);
         line.kind = Kind::Section;
         line.nameBegin = name.empty() ? first + 1 : static_cast<std::size_t>(name.data() - all.data());

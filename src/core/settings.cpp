@@ -221,7 +221,9 @@ void SetSettingsFilePath(const std::string& path) {
     Store().path = path;
 }
 
-std::string SettingsFilePath() { return CurrentPath(); }
+std::string SettingsFilePath() {
+    return CurrentPath();
+}
 
 void FlushSettings() {
     std::lock_guard lock(Store().mutex);
@@ -253,8 +255,7 @@ void WriteSettingBool(std::string_view section, std::string_view key, bool value
     Store().Store(section, key, value ? "1" : "0", file);
 }
 
-void WriteSettingText(std::string_view section, std::string_view key, std::string_view value,
-                      const std::string& file) {
+void WriteSettingText(std::string_view section, std::string_view key, std::string_view value, const std::string& file) {
     Store().Store(section, key, value, file);
 }
 

@@ -122,6 +122,8 @@ void LoadInitialisationSettings() {
     LoadInt(section, "BScrollDetections", s.scrollDetections, 1, true);
 }
 
-bool IsExtendedStatusMode() { return ReadSettingInt(keys::kValdrone, "ExtendedStatus", -1) > 0; }
+bool IsExtendedStatusMode() {
+    return ReadSettingInt(keys::kValdrone, "ExtendedStatus", -1) > 0;
+}
 
 }  // namespace winorvex

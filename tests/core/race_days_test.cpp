@@ -79,7 +79,7 @@ TEST_F(RaceDaysTest, DatesRunAcrossMonthYearAndLeapDayEnds) {
     ComputeOn(20230301, 1);
     EXPECT_EQ(Dates(), (DateList{"20230228", "20230301", "20230302", "20230303"}));
 
-    // A day-saving change inside the race changes nothing to the dates.
+    // A daylight-saving change inside the race changes nothing to the dates.
     ComputeOn(20250331, 1);
     EXPECT_EQ(Dates(), (DateList{"20250330", "20250331", "20250401", "20250402"}));
 }
