@@ -22,9 +22,9 @@ std::string ChipOf(int i) {
 
 // A 10 000-line table file, written once and removed at exit.
 struct TableFile {
-    std::string path = (std::filesystem::temp_directory_path() /
-                        ("winorvex-chip-bench-" + std::to_string(::getpid()) + ".dtb"))
-                           .string();
+    std::string path =
+        (std::filesystem::temp_directory_path() / ("winorvex-chip-bench-" + std::to_string(::getpid()) + ".dtb"))
+            .string();
     TableFile() {
         std::ofstream out(path, std::ios::binary);
         for (int i = 1; i <= kEntries; ++i) out << i << ' ' << ChipOf(i) << "\r\n";

@@ -25,6 +25,12 @@ namespace {
 std::atomic<std::uint64_t> g_allocations{0};
 }
 
+// The replacements below pair malloc with free on purpose; the compiler cannot tell they replace
+// the global operators and warns about a mismatch once they are inlined.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 void* operator new(std::size_t size) {
     g_allocations.fetch_add(1, std::memory_order_relaxed);
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;

@@ -95,9 +95,13 @@ ChipTable::ChipTable(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 ChipTable::~ChipTable() = default;
 
-std::size_t ChipTable::Count() const { return impl_->entries.size(); }
+std::size_t ChipTable::Count() const {
+    return impl_->entries.size();
+}
 
-std::span<const ChipTable::Entry> ChipTable::Entries() const { return impl_->entries; }
+std::span<const ChipTable::Entry> ChipTable::Entries() const {
+    return impl_->entries;
+}
 
 bool ChipTable::FindBib(std::string_view chip, std::int32_t& bib) const {
     if (impl_->entries.empty()) return false;

@@ -21,8 +21,8 @@ class ChipTable;
 bool LoadChipTable(const std::string& fileName, std::string& message);
 // Same search with the two folders given; an empty folder is not searched (it would otherwise
 // mean the root of the file system).
-bool LoadChipTableFrom(const std::string& dataFolder, const std::string& programFolder,
-                       const std::string& fileName, std::string& message);
+bool LoadChipTableFrom(const std::string& dataFolder, const std::string& programFolder, const std::string& fileName,
+                       std::string& message);
 // Empties the published table, then reads the file and publishes the new table whole. While it
 // runs, lookups see the previous table or the empty one, never a partial one. Fails (table left
 // empty) when the file cannot be read, has fewer than 3 bytes or starts with a UTF-16 mark.

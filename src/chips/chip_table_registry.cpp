@@ -67,9 +67,16 @@ const ChipTable& TableForThisThread() {
     thread_local ThreadView view;
     Registry& registry = TheRegistry();
     if (registry.generation.load(std::memory_order_acquire) != view.generation) {
-        std::lock_guard lock(registry.publishMutex);
-        view.table = registry.current;
-        view.generation = registry.generation.load(std::memory_order_relaxed);
+        std::shared_ptr<const ChipTable> fresh;
+        std::uint64_t generation = 0;
+        {
+            std::lock_guard lock(registry.publishMutex);
+            fresh = registry.current;
+            generation = registry.generation.load(std::memory_order_relaxed);
+        }
+        // The table this thread let go of may be the last reference: free it outside the lock.
+        view.table = std::move(fresh);
+        view.generation = generation;
     }
     return *view.table;
 }
@@ -106,9 +113,13 @@ void ClearChipTable() {
     registry.Publish(EmptyTable());
 }
 
-std::size_t ChipTableCount() { return TableForThisThread().Count(); }
+std::size_t ChipTableCount() {
+    return TableForThisThread().Count();
+}
 
-bool FindBib(std::string_view chip, std::int32_t& bib) { return TableForThisThread().FindBib(chip, bib); }
+bool FindBib(std::string_view chip, std::int32_t& bib) {
+    return TableForThisThread().FindBib(chip, bib);
+}
 
 std::string FindChip(int bib) {
     const auto bib16 = static_cast<std::uint16_t>(bib);
@@ -116,10 +127,12 @@ std::string FindChip(int bib) {
     return Format("%d", static_cast<int>(bib16));
 }
 
-std::shared_ptr<const ChipTable> ChipTableSnapshot() { return TheRegistry().Current(); }
+std::shared_ptr<const ChipTable> ChipTableSnapshot() {
+    return TheRegistry().Current();
+}
 
-bool LoadChipTableFrom(const std::string& dataFolder, const std::string& programFolder,
-                       const std::string& fileName, std::string& message) {
+bool LoadChipTableFrom(const std::string& dataFolder, const std::string& programFolder, const std::string& fileName,
+                       std::string& message) {
     static constexpr const char* kDefaultName = "ChipTable.dtb";
     std::string candidates[4];
     std::size_t count = 0;

@@ -26,9 +26,13 @@ bool FitsSeconds(std::int64_t value) {
 }
 
 // Seconds of an instant the way the system's clock values are kept: the low 32 bits.
-std::int32_t Low32(std::int64_t value) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(value)); }
+std::int32_t Low32(std::int64_t value) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+}
 
-std::int32_t SecondsOfDay(const std::tm& tm) { return tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec; }
+std::int32_t SecondsOfDay(const std::tm& tm) {
+    return tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec;
+}
 
 struct ClockReading {
     std::int64_t seconds = 0;

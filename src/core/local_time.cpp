@@ -28,7 +28,9 @@ std::tm SystemLocalNow() {
     return tm;
 }
 
-std::int64_t DaysOf(const std::tm& tm) { return DaysFromCivil(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday); }
+std::int64_t DaysOf(const std::tm& tm) {
+    return DaysFromCivil(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+}
 
 }  // namespace
 

@@ -123,12 +123,23 @@ TEST_F(ChipTableTest, ManyEntriesAreAllFoundThroughTheIndexes) {
 }
 
 TEST_F(ChipTableTest, ByteOrderMarksAndShortFiles) {
-    ASSERT_TRUE(Load("\xEF\xBB\xBF" "0580031A2B3C 12\r\n"));
+    ASSERT_TRUE(
+        Load("\xEF\xBB\xBF"
+             "0580031A2B3C 12\r\n"));
     EXPECT_EQ(FindChip(12), "0580031A2B3C");
     ASSERT_TRUE(Load("1 2"));
     EXPECT_EQ(FindChip(1), "2");
-    const std::string utf16le("\xFF\xFE" "1\0" "2\0 \0" "A\0", 10);
-    const std::string utf16be("\xFE\xFF\0" "1\0 \0" "A", 8);
+    const std::string utf16le(
+        "\xFF\xFE"
+        "1\0"
+        "2\0 \0"
+        "A\0",
+        10);
+    const std::string utf16be(
+        "\xFE\xFF\0"
+        "1\0 \0"
+        "A",
+        8);
     for (const std::string& bad : {utf16le, utf16be, std::string(""), std::string("1"), std::string("1 ")}) {
         ASSERT_TRUE(Load("5 KEEP\n"));
         EXPECT_FALSE(Load(bad));
@@ -166,14 +177,16 @@ TEST_F(ChipTableTest, BinaryGarbageNeverGivesAMalformedEntry) {
 TEST_F(ChipTableTest, CandidateOrderAndMessages) {
     ScratchDir data;
     ScratchDir program;
-    const std::string paths[] = {data.WriteFile("ChipTable.dtb", "1 A\n"), data.WriteFile("OrvexTable.dtb", "1 A\n2 B\n"),
+    const std::string paths[] = {data.WriteFile("ChipTable.dtb", "1 A\n"),
+                                 data.WriteFile("OrvexTable.dtb", "1 A\n2 B\n"),
                                  program.WriteFile("ChipTable.dtb", "1 A\n2 B\n3 C\n"),
                                  program.WriteFile("OrvexTable.dtb", "1 A\n2 B\n3 C\n4 D\n")};
     SetLanguage(Language::English);
     std::string message;
     for (std::size_t i = 0; i < 4; ++i) {
         ASSERT_TRUE(LoadChipTableFrom(data.str(), program.str(), "OrvexTable.dtb", message));
-        EXPECT_EQ(message, "+++ Chip translation table loaded (" + std::to_string(i + 1) + " entries). File " + paths[i]);
+        EXPECT_EQ(message,
+                  "+++ Chip translation table loaded (" + std::to_string(i + 1) + " entries). File " + paths[i]);
         std::filesystem::remove(paths[i]);
     }
     std::filesystem::create_directory(paths[0]);  // a folder of that name is not a table

@@ -4,11 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <new>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <new>
 #include <optional>
 #include <string>
 #include <thread>
@@ -33,8 +32,12 @@ void* operator new(std::size_t size) {
     if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
     throw std::bad_alloc();
 }
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
@@ -92,7 +95,7 @@ TEST(ChronoParseClock, AcceptedForms) {
         {"10:00:00.005", 36000, 50},
         {"10.00.00.25", 36000, 250},
         {"10.00.00", 36000, 0},
-        {" 1: 2:\t3", 3723, 0},        // blanks before numbers
+        {" 1: 2:\t3", 3723, 0},           // blanks before numbers
         {"10:00:00 and more", 36000, 0},  // text after the last number
         {"10:00:00.5xyz", 36000, 50},
         {"10:00:00:99", 36000, 0},  // not the 4-number form: the 3-number one reads it
@@ -180,8 +183,7 @@ TEST(ChronoReaderStamp, LocalDaysFollowDaylightSaving) {
     const char* autumn = dst ? dst->autumn : "20241027";
     auto dayLength = [](const char* day) {
         const int number = std::atoi(day);
-        const CivilDate next =
-            CivilFromDays(DaysFromCivil(number / 10000, number / 100 % 100, number % 100) + 1);
+        const CivilDate next = CivilFromDays(DaysFromCivil(number / 10000, number / 100 % 100, number % 100) + 1);
         const std::string following = Format("%04d%02d%02d", next.year, next.month, next.day);
         return Stamp(following.c_str(), "000000").Seconds() - Stamp(day, "000000").Seconds();
     };
@@ -356,8 +358,9 @@ TEST(ChronoText, DailyForms) {
 }
 
 TEST(ChronoText, DailyHundredthsIntoBufferMatchesPrintf) {
-    const CChrono values[] = {CChrono(), CChrono(90610, 50), CChrono(359999, 990), CChrono(-11, 500),
-                              CChrono(-3725, 0), CChrono(2147483647, 65535), CChrono(-2147483647 - 1, 0)};
+    const CChrono values[] = {
+        CChrono(),         CChrono(90610, 50),         CChrono(359999, 990),       CChrono(-11, 500),
+        CChrono(-3725, 0), CChrono(2147483647, 65535), CChrono(-2147483647 - 1, 0)};
     for (const CChrono& value : values) {
         const long s = value.Seconds();
         char expected[64];

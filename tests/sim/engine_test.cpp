@@ -33,8 +33,8 @@ std::vector<std::string> Lines(const std::string& text) {
 class EngineTest : public ::testing::Test {
 protected:
     void Make(EngineOptions options, int chips = 10) {
-        engine_ = std::make_unique<ReaderEngine>(options, ChipSource(GeneratedChips(static_cast<uint32_t>(chips)), 0,
-                                                                     false, 1),
+        engine_ = std::make_unique<ReaderEngine>(options,
+                                                 ChipSource(GeneratedChips(static_cast<uint32_t>(chips)), 0, false, 1),
                                                  clock_, log_, [this](const std::string& n) { notes_.push_back(n); });
         engine_->OnConnected(t0_);
     }

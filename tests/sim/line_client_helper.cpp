@@ -1,5 +1,3 @@
-#include "line_client.h"
-
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -10,11 +8,15 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "line_client.h"
+
 namespace winorvex::sim::test {
 
 using Clock = std::chrono::steady_clock;
 
-LineClient::~LineClient() { Close(); }
+LineClient::~LineClient() {
+    Close();
+}
 
 void LineClient::Close() {
     if (fd_ >= 0) ::close(fd_);

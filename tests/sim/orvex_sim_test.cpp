@@ -178,8 +178,8 @@ TEST_F(SimulatorTest, SideChannelSetsAndReadsTheClockAndWritesMarkers) {
     const std::string clock = test::SideRequest(side, "ab00000222\n");
     ASSERT_GE(clock.size(), 26u) << clock;
     EXPECT_EQ(clock.substr(0, 8), "aa000902");
-    EXPECT_EQ(clock.substr(8, 6), "310714");   // characters 9-14
-    EXPECT_EQ(clock.substr(16, 4), "0908");    // characters 17-22, the seconds may have moved on
+    EXPECT_EQ(clock.substr(8, 6), "310714");  // characters 9-14
+    EXPECT_EQ(clock.substr(16, 4), "0908");   // characters 17-22, the seconds may have moved on
     EXPECT_EQ(clock.substr(clock.size() - 2), "\r\n");
     EXPECT_TRUE(HasValidChecksum(clock));
 

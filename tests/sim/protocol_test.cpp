@@ -19,10 +19,9 @@ using test::CommandFrame;
 using test::HasValidChecksum;
 
 int Hex(const std::string& line, int first_1based, int digits) {
-    return static_cast<int>(std::strtol(line.substr(static_cast<std::size_t>(first_1based - 1),
-                                                    static_cast<std::size_t>(digits))
-                                            .c_str(),
-                                        nullptr, 16));
+    return static_cast<int>(
+        std::strtol(line.substr(static_cast<std::size_t>(first_1based - 1), static_cast<std::size_t>(digits)).c_str(),
+                    nullptr, 16));
 }
 
 TEST(SimFrame, HostCommandTableIsAcceptedWithItsCodeAndData) {
@@ -60,13 +59,13 @@ TEST(SimFrame, HostCommandTableIsAcceptedWithItsCodeAndData) {
 
 TEST(SimFrame, MalformedFramesAreRefused) {
     const std::string bad[] = {
-        "ab00000222x",      // odd length
-        "ab0000022",        // too short
-        "ab00000223",       // wrong checksum
-        "ab00024B000119",   // a changed digit breaks the sum
-        "aa00000222",       // not a command
-        "ab0001042e",       // length 1 but no data
-        "ab00g00222",       // not hexadecimal
+        "ab00000222x",     // odd length
+        "ab0000022",       // too short
+        "ab00000223",      // wrong checksum
+        "ab00024B000119",  // a changed digit breaks the sum
+        "aa00000222",      // not a command
+        "ab0001042e",      // length 1 but no data
+        "ab00g00222",      // not hexadecimal
         "",
     };
     for (const std::string& line : bad) {
@@ -78,7 +77,8 @@ TEST(SimFrame, MalformedFramesAreRefused) {
     // The host writes its checksum in lowercase only: the uppercase form of a valid one is refused.
     const std::string good = CommandFrame("ab00014b03");
     std::string upper = good;
-    for (std::size_t i = upper.size() - 4; i < upper.size() - 2; ++i) upper[i] = static_cast<char>(std::toupper(upper[i]));
+    for (std::size_t i = upper.size() - 4; i < upper.size() - 2; ++i)
+        upper[i] = static_cast<char>(std::toupper(upper[i]));
     ASSERT_NE(good, upper) << "pick a frame whose checksum holds a letter";
     sim::CommandFrame frame;
     std::string reason;
@@ -264,10 +264,10 @@ TEST(SimOptions, ParsesAndRefusesBadValues) {
     Options o;
     bool help = false;
     std::string error;
-    ASSERT_TRUE(ParseOptions({"--model", "lite", "--port", "0", "--rate", "2.5", "--count", "7", "--chip-count", "9",
-                              "--repeat-percent", "10", "--markers", "--date", "20240518", "--start-paused",
-                              "--control-port", "0"},
-                             &o, &help, &error))
+    ASSERT_TRUE(ParseOptions(
+        {"--model", "lite", "--port", "0", "--rate", "2.5", "--count", "7", "--chip-count", "9", "--repeat-percent",
+         "10", "--markers", "--date", "20240518", "--start-paused", "--control-port", "0"},
+        &o, &help, &error))
         << error;
     EXPECT_EQ(o.model, Model::kLite);
     EXPECT_EQ(o.port, 0);
@@ -280,9 +280,16 @@ TEST(SimOptions, ParsesAndRefusesBadValues) {
     EXPECT_EQ(o.control_port, 0);
 
     const std::vector<std::vector<std::string>> bad = {
-        {"--port", "70000"}, {"--port"},          {"--rate", "-1"},         {"--rate", "nan"},
-        {"--repeat-percent", "101"}, {"--date", "2024051"}, {"--model", "pro"}, {"--bogus", "1"},
-        {"--count", "12x"},  {"--chips", "a", "--chip-count", "3"},
+        {"--port", "70000"},
+        {"--port"},
+        {"--rate", "-1"},
+        {"--rate", "nan"},
+        {"--repeat-percent", "101"},
+        {"--date", "2024051"},
+        {"--model", "pro"},
+        {"--bogus", "1"},
+        {"--count", "12x"},
+        {"--chips", "a", "--chip-count", "3"},
     };
     for (const auto& args : bad) {
         Options fresh;

@@ -35,9 +35,7 @@ std::string Simulator::Execute(std::string_view command_line) {
         return argument.empty() ? action() : "error: " + word + " takes no argument";
     };
     int64_t n = 0;
-    const auto number = [&](int64_t max) {
-        return ParseInteger(argument, 0, max, &n);
-    };
+    const auto number = [&](int64_t max) { return ParseInteger(argument, 0, max, &n); };
     const std::string bad_number = "error: " + word + " needs a number";
 
     if (word == "drop") return no_argument([this] { return Drop(); });

@@ -17,7 +17,9 @@ constexpr auto kAnswerTimeout = std::chrono::seconds(2);
 
 }  // namespace
 
-ControlServer::~ControlServer() { Stop(); }
+ControlServer::~ControlServer() {
+    Stop();
+}
 
 bool ControlServer::Listen(int port, std::string* error) {
     listener_ = ListenLoopback(port, &port_, error);

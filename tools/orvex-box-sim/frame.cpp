@@ -23,7 +23,9 @@ bool ReadHexByte(std::string_view text, uint8_t* value) {
     return true;
 }
 
-bool IsBlank(char c) { return c == '\r' || c == '\n' || c == ' '; }
+bool IsBlank(char c) {
+    return c == '\r' || c == '\n' || c == ' ';
+}
 
 }  // namespace
 

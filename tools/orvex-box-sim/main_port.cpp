@@ -27,7 +27,9 @@ constexpr auto kRelistenRetry = 50ms;
 MainPort::MainPort(std::unique_ptr<ReaderEngine> engine, std::unique_ptr<LatencyLog> latency, NoteSink note)
     : engine_(std::move(engine)), latency_(std::move(latency)), note_(std::move(note)) {}
 
-MainPort::~MainPort() { Stop(); }
+MainPort::~MainPort() {
+    Stop();
+}
 
 bool MainPort::Listen(int port, std::string* error) {
     listener_ = ListenLoopback(port, &port_, error);

@@ -8,7 +8,9 @@ int64_t SystemMs(ReaderClock::SystemTime now) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
 }
 
-int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); }
+int64_t FloorDiv(int64_t a, int64_t b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
 
 // mktime normalises out-of-range fields silently; a reader given "2024-02-31" must refuse it.
 bool LocalToEpoch(int year, int month, int day, int hour, int minute, int second, std::time_t* out) {
@@ -49,9 +51,13 @@ ReaderTime BreakDown(int64_t reader_ms) {
     return t;
 }
 
-int64_t ReaderClock::ReaderMs(SystemTime now) const { return SystemMs(now) + offset_ms(); }
+int64_t ReaderClock::ReaderMs(SystemTime now) const {
+    return SystemMs(now) + offset_ms();
+}
 
-ReaderTime ReaderClock::At(SystemTime now) const { return BreakDown(ReaderMs(now)); }
+ReaderTime ReaderClock::At(SystemTime now) const {
+    return BreakDown(ReaderMs(now));
+}
 
 bool ReaderClock::SetLocal(int year, int month, int day, int hour, int minute, int second, SystemTime now) {
     std::time_t t = 0;

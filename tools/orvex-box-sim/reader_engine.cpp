@@ -132,8 +132,7 @@ ReaderEngine::Clock::time_point ReaderEngine::Produce(std::string& out, std::siz
                 AppendClearingProgress(out, kClearTotal, kClearTotal);
                 clear_step_ = -1;
             } else {
-                AppendClearingProgress(out, static_cast<uint8_t>(kClearTotal * clear_step_ / kClearSteps),
-                                       kClearTotal);
+                AppendClearingProgress(out, static_cast<uint8_t>(kClearTotal * clear_step_ / kClearSteps), kClearTotal);
                 next_clear_step_ += kClearStepGap;
             }
         }

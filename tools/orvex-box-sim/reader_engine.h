@@ -17,18 +17,18 @@
 namespace winorvex::sim {
 
 struct EngineOptions {
-    double rate = 10;            // live reads per second, 0 = as fast as the link takes them
-    uint64_t count = 0;          // live reads in all, 0 = endless
+    double rate = 10;    // live reads per second, 0 = as fast as the link takes them
+    uint64_t count = 0;  // live reads in all, 0 = endless
     bool start_paused = false;
-    uint64_t seed = 1;           // garbage content
+    uint64_t seed = 1;  // garbage content
 };
 
 enum class EngineAction { kNone, kPowerOff };
 
 struct EngineStats {
-    uint64_t reads_sent = 0;     // every tag read produced for the link (live and on demand)
-    uint64_t commands = 0;       // well-formed command frames received
-    uint64_t bad_frames = 0;     // received lines that were no valid frame
+    uint64_t reads_sent = 0;  // every tag read produced for the link (live and on demand)
+    uint64_t commands = 0;    // well-formed command frames received
+    uint64_t bad_frames = 0;  // received lines that were no valid frame
     uint64_t recorded = 0;
     uint64_t played_back = 0;
     bool recording = false;

@@ -95,7 +95,9 @@ std::string SideChannelReply(std::string_view request, ReaderClock& clock, Reade
 SideChannel::SideChannel(ReaderClock& clock, ReaderLog& log, PoweredOff powered_off)
     : clock_(clock), log_(log), powered_off_(std::move(powered_off)) {}
 
-SideChannel::~SideChannel() { Stop(); }
+SideChannel::~SideChannel() {
+    Stop();
+}
 
 bool SideChannel::Listen(int port, std::string* error) {
     listener_ = ListenLoopback(port, &port_, error);

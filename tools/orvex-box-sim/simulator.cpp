@@ -6,7 +6,9 @@ namespace winorvex::sim {
 
 Simulator::Simulator(Options options) : options_(std::move(options)) {}
 
-Simulator::~Simulator() { Stop(); }
+Simulator::~Simulator() {
+    Stop();
+}
 
 void Simulator::Note(const std::string& text) const {
     if (!options_.quiet) std::fprintf(stderr, "orvex-box-sim: %s\n", text.c_str());
@@ -35,8 +37,8 @@ bool Simulator::Start(std::string* error) {
     engine_options.seed = options_.seed;
     const auto note = [this](const std::string& text) { Note(text); };
     auto engine = std::make_unique<ReaderEngine>(
-        engine_options, ChipSource(std::move(chips), options_.repeat_percent, options_.markers, options_.seed),
-        clock_, log_, note);
+        engine_options, ChipSource(std::move(chips), options_.repeat_percent, options_.markers, options_.seed), clock_,
+        log_, note);
 
     auto main = std::make_unique<MainPort>(std::move(engine), std::move(latency), note);
     if (!main->Listen(options_.port, error)) return false;
@@ -75,10 +77,18 @@ void Simulator::Stop() {
     log_.Flush();
 }
 
-int Simulator::port() const { return main_ ? main_->port() : 0; }
-int Simulator::side_port() const { return side_ ? side_->port() : 0; }
-int Simulator::control_port() const { return control_ ? control_->port() : 0; }
-uint64_t Simulator::side_requests() const { return side_ ? side_->requests() : 0; }
+int Simulator::port() const {
+    return main_ ? main_->port() : 0;
+}
+int Simulator::side_port() const {
+    return side_ ? side_->port() : 0;
+}
+int Simulator::control_port() const {
+    return control_ ? control_->port() : 0;
+}
+uint64_t Simulator::side_requests() const {
+    return side_ ? side_->requests() : 0;
+}
 
 std::string Simulator::ReadyLine() const {
     return "orvex-box-sim ready port=" + std::to_string(port()) + " side=" + std::to_string(side_port()) +
@@ -89,17 +99,39 @@ namespace {
 const std::string kNotRunning = "error: simulator not running";
 }
 
-std::string Simulator::Drop() { return main_ ? main_->Drop() : kNotRunning; }
-std::string Simulator::Stall(std::chrono::milliseconds d) { return main_ ? main_->Stall(d) : kNotRunning; }
-std::string Simulator::Garbage(int lines) { return main_ ? main_->Garbage(lines) : kNotRunning; }
-std::string Simulator::Overlong(std::size_t length) { return main_ ? main_->Overlong(length) : kNotRunning; }
-std::string Simulator::LoneLineFeed() { return main_ ? main_->LoneLineFeed() : kNotRunning; }
-std::string Simulator::Away(std::chrono::milliseconds d) { return main_ ? main_->Away(d) : kNotRunning; }
-std::string Simulator::Pause() { return main_ ? main_->Pause() : kNotRunning; }
-std::string Simulator::Resume() { return main_ ? main_->Resume() : kNotRunning; }
-std::string Simulator::SendReads(uint64_t count) { return main_ ? main_->AddReads(count) : kNotRunning; }
-std::string Simulator::SetRate(double per_second) { return main_ ? main_->SetRate(per_second) : kNotRunning; }
-std::string Simulator::PowerOn() { return main_ ? main_->PowerOn() : kNotRunning; }
+std::string Simulator::Drop() {
+    return main_ ? main_->Drop() : kNotRunning;
+}
+std::string Simulator::Stall(std::chrono::milliseconds d) {
+    return main_ ? main_->Stall(d) : kNotRunning;
+}
+std::string Simulator::Garbage(int lines) {
+    return main_ ? main_->Garbage(lines) : kNotRunning;
+}
+std::string Simulator::Overlong(std::size_t length) {
+    return main_ ? main_->Overlong(length) : kNotRunning;
+}
+std::string Simulator::LoneLineFeed() {
+    return main_ ? main_->LoneLineFeed() : kNotRunning;
+}
+std::string Simulator::Away(std::chrono::milliseconds d) {
+    return main_ ? main_->Away(d) : kNotRunning;
+}
+std::string Simulator::Pause() {
+    return main_ ? main_->Pause() : kNotRunning;
+}
+std::string Simulator::Resume() {
+    return main_ ? main_->Resume() : kNotRunning;
+}
+std::string Simulator::SendReads(uint64_t count) {
+    return main_ ? main_->AddReads(count) : kNotRunning;
+}
+std::string Simulator::SetRate(double per_second) {
+    return main_ ? main_->SetRate(per_second) : kNotRunning;
+}
+std::string Simulator::PowerOn() {
+    return main_ ? main_->PowerOn() : kNotRunning;
+}
 
 std::optional<MainPortStats> Simulator::Stats() {
     if (!main_) return std::nullopt;
