@@ -26,7 +26,7 @@ int SideChannelRequest(const SideChannelEndpoint& endpoint, const std::function<
     }
 
     const std::string request = makeRequest();
-    if (connection.SendOnce(request.data(), request.size()) <= 0) {
+    if (connection.SendAll(request.data(), request.size()) <= 0) {
         error = "Can't write on 99999 socket";
         return kSideUnavailable;
     }

@@ -251,19 +251,11 @@ TEST(TcpComBoxIdentity, DescriptionTagAndConfiguration) {
 
     box.SetParameters("31", std::string(300, 'h'), 10000);
     EXPECT_EQ(box.GetHost().size(), CTcpComBox::kMaxHostLength);
-}
 
-TEST(TcpComBoxIdentity, ActiveWhileOpenOrReconnecting) {
-    CTcpComBox box;
-    EXPECT_FALSE(box.IsActive());
+    // The worker's reconnection counts as activity although nothing is open.
     box.SetReconnecting(true);
-    EXPECT_TRUE(box.IsReconnecting());
     EXPECT_TRUE(box.IsActive());
     EXPECT_FALSE(box.IsOpen());
-    box.SetReconnecting(false);
-    box.SetClosedOnRequest(true);
-    EXPECT_TRUE(box.IsClosedOnRequest());
-    EXPECT_FALSE(box.IsActive());
 }
 
 }  // namespace
