@@ -40,7 +40,7 @@ int CLastBoxDetectionList::IndexOfLocked(std::string_view identifier) const {
     for (std::size_t i = 0; i < count_; ++i) {
         const Element& element = slots_[order_[i]];
         if (element.length == identifier.size() &&
-            std::memcmp(element.identifier, identifier.data(), identifier.size()) == 0) {
+            (identifier.empty() || std::memcmp(element.identifier, identifier.data(), identifier.size()) == 0)) {
             return static_cast<int>(i);
         }
     }

@@ -96,7 +96,7 @@ bool DecodeTagRead(std::string_view line, DecodedRead& out) {
     // "20" + YYMMDD, as many characters as the line holds.
     char dateBuffer[8] = {'2', '0'};
     const std::string_view shortDate = Field(line, kTagDatePosition, 6);
-    std::memcpy(dateBuffer + 2, shortDate.data(), shortDate.size());
+    if (!shortDate.empty()) std::memcpy(dateBuffer + 2, shortDate.data(), shortDate.size());
     const std::string_view date(dateBuffer, 2 + shortDate.size());
     const std::string_view time = Field(line, kTagTimePosition, 6);
     const int hundredths = ParseHundredths(Field(line, kTagHundredthsPosition, 2));

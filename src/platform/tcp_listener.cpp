@@ -13,7 +13,9 @@
 
 namespace winorvex {
 
-TcpListener::~TcpListener() { Close(); }
+TcpListener::~TcpListener() {
+    Close();
+}
 
 TcpListener::TcpListener(TcpListener&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), port_(std::exchange(other.port_, 0)) {}

@@ -47,7 +47,9 @@ int PollUntil(pollfd& pfd, SteadyClock::time_point deadline) {
 
 }  // namespace
 
-TcpSocket::~TcpSocket() { Close(); }
+TcpSocket::~TcpSocket() {
+    Close();
+}
 
 TcpSocket::TcpSocket(TcpSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
 
@@ -59,7 +61,9 @@ TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
     return *this;
 }
 
-int TcpSocket::Release() { return std::exchange(fd_, -1); }
+int TcpSocket::Release() {
+    return std::exchange(fd_, -1);
+}
 
 void TcpSocket::Close() {
     if (fd_ >= 0) {
@@ -157,6 +161,8 @@ int TcpSocket::WaitReadable(int timeoutMs) const {
     return (pfd.revents & (POLLERR | POLLNVAL)) ? -1 : 0;
 }
 
-bool TcpSocket::Shutdown(int how) const { return fd_ >= 0 && ::shutdown(fd_, how) == 0; }
+bool TcpSocket::Shutdown(int how) const {
+    return fd_ >= 0 && ::shutdown(fd_, how) == 0;
+}
 
 }  // namespace winorvex

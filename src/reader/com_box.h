@@ -63,6 +63,9 @@ public:
     virtual void SetHandle(int handle) = 0;
     virtual void GetHandle(int& handle) const = 0;
     virtual bool IsSerial() const = 0;
+    // A whole line already waits in the transport's own buffer, so ReadLine returns without
+    // blocking. Reader thread only.
+    virtual bool HasBufferedLine() const { return false; }
 
 protected:
     // The detector identifier is only used in descriptions and file tags; it is never sent.

@@ -29,8 +29,9 @@ std::unique_ptr<CComBox> COrvexBox::MakeTransportFor(const std::string& /*host*/
 
 void COrvexBox::SetTransport(std::unique_ptr<CComBox> transport) {
     if (IsThreadRunning()) {
-        LogF(0, Tr("## Boîtier %d : transport conservé tant que son thread tourne",
-                   "## Box %d : transport kept while its thread runs"),
+        LogF(0,
+             Tr("## Boîtier %d : transport conservé tant que son thread tourne",
+                "## Box %d : transport kept while its thread runs"),
              BoxNumber());
         return;
     }
@@ -100,8 +101,7 @@ bool COrvexBox::WriteDownloadLine(std::string_view line) {
     std::lock_guard lock(downloadMutex_);
     if (!downloadFile_) return false;
     std::FILE* file = downloadFile_.get();
-    const bool written =
-        std::fwrite(line.data(), 1, line.size(), file) == line.size() && std::fputc('\n', file) != EOF;
+    const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size() && std::fputc('\n', file) != EOF;
     if (written) downloadedCount_.fetch_add(1);
     return written;
 }

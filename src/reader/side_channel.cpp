@@ -77,8 +77,7 @@ std::tm WaitForStartOfSecond() {
     using std::chrono::system_clock;
     auto now = system_clock::now();
     for (int polls = 0; polls < 100; ++polls) {
-        const auto ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
         if (ms <= 50) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         now = system_clock::now();
@@ -125,8 +124,8 @@ int COrvexBox::GetClockElite(std::string& clock, std::string& error) {
     std::string host;
     if (!SideHost(host)) return kSideUnavailable;
     std::string reply;
-    const int result =
-        BoxSideRequest(host, *this, [] { return std::string(kEliteGetClockRequest); }, kEliteClockReply, reply, error);
+    const int result = BoxSideRequest(
+        host, *this, [] { return std::string(kEliteGetClockRequest); }, kEliteClockReply, reply, error);
     if (result != kSideOk) return result;
     if (!EliteClockText(reply, clock)) {
         // Right start, but too short to hold a date and a time.

@@ -10,9 +10,9 @@ namespace winorvex {
 
 enum SideChannelResult : int {
     kSideOk = 0,
-    kSideOtherReply = 1,   // the service answered something else; the error text is the answer
-    kSideUnavailable = -1, // serial transport, no connection, or the request could not be sent
-    kSideUnreadable = -2,  // no reply could be read (error, closed, or none within the time-out)
+    kSideOtherReply = 1,    // the service answered something else; the error text is the answer
+    kSideUnavailable = -1,  // serial transport, no connection, or the request could not be sent
+    kSideUnreadable = -2,   // no reply could be read (error, closed, or none within the time-out)
 };
 
 struct SideChannelEndpoint {

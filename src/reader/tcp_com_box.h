@@ -53,6 +53,7 @@ public:
     void SetHandle(int handle) override;
     void GetHandle(int& handle) const override;
     bool IsSerial() const override { return false; }
+    bool HasBufferedLine() const override;
 
     std::string GetHost() const;
     int GetPort() const;

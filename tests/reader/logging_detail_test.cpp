@@ -102,7 +102,7 @@ TEST(LiteClock, FailuresLeaveBothValuesAlone) {
     const CChrono before(1234, 560);
     CChrono readerTime = before;
     CChrono timeOfDay = before;
-    EXPECT_FALSE(DecodeLiteClock("ab000902240518061430", readerTime, timeOfDay));    // too short
+    EXPECT_FALSE(DecodeLiteClock("ab000902240518061430", readerTime, timeOfDay));        // too short
     EXPECT_FALSE(DecodeLiteClock("ab000902240518061430051g00", readerTime, timeOfDay));  // hundredths not hex
     EXPECT_FALSE(DecodeLiteClock("ab000902241318061430051e00", readerTime, timeOfDay));  // month 13
     EXPECT_FALSE(DecodeLiteClock("ab00090224051806xx30051e00", readerTime, timeOfDay));  // time not digits
