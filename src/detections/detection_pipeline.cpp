@@ -24,7 +24,9 @@ DetectionPipeline::DetectionPipeline(BoxIdentity box, CLastBoxDetectionList& las
     read_.error.reserve(256);
 }
 
-void DetectionPipeline::SetBox(BoxIdentity box) { box_ = std::move(box); }
+void DetectionPipeline::SetBox(BoxIdentity box) {
+    box_ = std::move(box);
+}
 
 LineOutcome DetectionPipeline::HandleTagRead(const ReaderLine& line) {
     return HandleTagRead(line.text, line.fullLine, line.seenMarker);

@@ -10,7 +10,9 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-bool IsTrimmed(char c) { return c == '\r' || c == '\n' || c == ' '; }
+bool IsTrimmed(char c) {
+    return c == '\r' || c == '\n' || c == ' ';
+}
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsTrimmed(text.front())) text.remove_prefix(1);

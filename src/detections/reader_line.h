@@ -38,12 +38,12 @@ struct ReaderLine {
 // A line that starts with neither prefix is logged (".. Unknown command: %s", level 0); a line too
 // short to hold its prefix and checksum, or with a wrong checksum, fails silently. The views in
 // `out` point into `received`, which must outlive them. On failure `out.text` still holds the
-// trimmed line (for the caller's own message) and `out.fullLine` is empty.
+// trimmed line (for the caller's own message); `out.fullLine` is empty when the prefix was wrong.
 bool ClassifyReaderLine(std::string_view received, ReaderLine& out);
 // The views would dangle once a temporary string is gone.
 template <class Text>
-    requires std::same_as<std::remove_cvref_t<Text>, std::string> && (!std::is_lvalue_reference_v<Text>)
-bool ClassifyReaderLine(Text&& received, ReaderLine& out) = delete;
+requires std::same_as<std::remove_cvref_t<Text>, std::string> &&
+    (!std::is_lvalue_reference_v<Text>)bool ClassifyReaderLine(Text&& received, ReaderLine& out) = delete;
 
 // The same on a zero-terminated buffer changed in place: the trimmed line without checksum and
 // marker is moved to the start of `line` and zero-terminated, `length` updated, `fullLine`

@@ -34,7 +34,9 @@ private:
     DetectionOutputs& outputs_;
 };
 
-int Length(std::string_view text) { return static_cast<int>(text.size()); }
+int Length(std::string_view text) {
+    return static_cast<int>(text.size());
+}
 
 }  // namespace
 
@@ -47,8 +49,8 @@ CRixResult RecordDetection(std::string_view identifier, std::string_view detecto
 
 std::size_t FormatAddRixClock(char* buffer, std::size_t capacity, const CRixResult& record) {
     // The record line is "1\t<detector>\t<bib>\t1\t<time text>", as FormatResultLine makes it.
-    const std::size_t needed = kAddRixClockHead.size() + 2 + record.detector.size() + 1 + record.bib.size() + 3 +
-                               record.timeText.size() + 1;
+    const std::size_t needed =
+        kAddRixClockHead.size() + 2 + record.detector.size() + 1 + record.bib.size() + 3 + record.timeText.size() + 1;
     if (needed >= capacity) return 0;
     char* out = buffer;
     auto put = [&out](std::string_view text) {

@@ -107,8 +107,7 @@ bool DecodeTagRead(std::string_view line, DecodedRead& out) {
     }
     if (!out.dailyTime.SetFromReaderTime(time, hundredths)) {
         out.absoluteTime.Clear();
-        SetError(out.error, Tr("Chaine temps invalide chDaily: [%.*s]", "Invalid time string chDaily: [%.*s]"),
-                 line);
+        SetError(out.error, Tr("Chaine temps invalide chDaily: [%.*s]", "Invalid time string chDaily: [%.*s]"), line);
         return false;
     }
 
@@ -136,8 +135,8 @@ bool DecodeTagRead(std::string_view line, DecodedRead& out) {
         return true;
     }
     if (settings.ignoreUnknownTags.load(std::memory_order_relaxed) != 0) {
-        SetError(out.error, Tr("## Puce inconnue [%.*s] Détection ignorée", "## Unknown chip [%.*s]. Detection discarded"),
-                 chip);
+        SetError(out.error,
+                 Tr("## Puce inconnue [%.*s] Détection ignorée", "## Unknown chip [%.*s]. Detection discarded"), chip);
         return false;
     }
     return true;

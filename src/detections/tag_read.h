@@ -25,9 +25,9 @@ inline constexpr std::size_t kTagLineLength = 34;  // without checksum and marke
 struct DecodedRead {
     static constexpr std::size_t kIdentifierCapacity = 16;
 
-    CChrono absoluteTime;  // reader date and time as a local calendar instant, with hundredths
-    CChrono dailyTime;     // reader time of day + 24 h per race day after the first
-    int raceDayIndex = -1; // 0..3, or -1 when the reader date is none of the race days
+    CChrono absoluteTime;     // reader date and time as a local calendar instant, with hundredths
+    CChrono dailyTime;        // reader time of day + 24 h per race day after the first
+    int raceDayIndex = -1;    // 0..3, or -1 when the reader date is none of the race days
     bool translated = false;  // the identifier is the bib of the chip
     std::int32_t bib = -1;    // valid when translated
     std::string error;        // reason of a failure; may stay empty (chip table empty)

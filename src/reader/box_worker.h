@@ -24,7 +24,6 @@ class DetectionPipeline;
 class SoundPlayer;
 class StationEventSink;
 struct DetectionOutputs;
-struct ReaderLine;
 
 struct BoxWorkerServices {
     StationEventSink* events = nullptr;     // connection events; none: not reported
@@ -65,7 +64,6 @@ private:
     bool Reconnect();
     void ReadLoop();
     void HandleLine(DetectionPipeline& pipeline, const char* data, int length);
-    void HandleTagRead(DetectionPipeline& pipeline, const ReaderLine& line);
     void HandleLoggingDetail(std::string_view wholeLine);
     void ReportEndOfLink(CComBox& transport);
     void Post(bool unexpected) const;

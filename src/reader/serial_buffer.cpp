@@ -80,6 +80,13 @@ std::size_t CSerialBuffer::Unread() const {
     return written_ - readPos_;
 }
 
+bool CSerialBuffer::HasWhole(char delimiter, std::size_t limit) const {
+    std::lock_guard lock(mutex_);
+    const std::size_t unread = written_ - readPos_;
+    if (unread == 0 || limit == 0) return false;
+    return unread >= limit || std::memchr(data_.data() + readPos_, delimiter, unread) != nullptr;
+}
+
 std::uint64_t CSerialBuffer::DroppedTotal() const {
     std::lock_guard lock(mutex_);
     return droppedTotal_;

@@ -55,6 +55,8 @@ public:
     // Waits until some byte waits to be taken, at most until the deadline.
     bool WaitForUnread(Clock::time_point deadline);
     std::size_t Unread() const;
+    // Whether TakeUntil would hand something out at once.
+    bool HasWhole(char delimiter, std::size_t limit) const;
     std::uint64_t DroppedTotal() const;
 
 private:

@@ -16,7 +16,9 @@ namespace {
 constexpr const char* kDevicePrefix = "/dev/";
 constexpr std::size_t kMaxPortDigits = 4;
 
-bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+bool StartsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
 
 std::string UpperCase(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -43,7 +45,9 @@ std::string CSerialComBox::DevicePathFor(const std::string& portName) {
     return Format("/dev/ttyS%d", number - 1);
 }
 
-CSerialComBox::~CSerialComBox() { Close(); }
+CSerialComBox::~CSerialComBox() {
+    Close();
+}
 
 bool CSerialComBox::Disconnect() {
     SetClosedOnRequest(true);
@@ -83,6 +87,10 @@ int CSerialComBox::ReadLine(char* buffer, int capacity) {
     }
 }
 
+bool CSerialComBox::HasBufferedLine() const {
+    return IsConnected() && HasWhole('\n', static_cast<std::size_t>(kLineBufferSize - 1));
+}
+
 int CSerialComBox::WaitReadable(int milliseconds) {
     if (!IsConnected() || IsLinkLost()) return -1;
     return WaitForData(std::chrono::milliseconds(std::max(milliseconds, 0))) ? 1 : 0;
@@ -117,9 +125,13 @@ bool CSerialComBox::IsConfigured() const {
     return speed_ != 0 && !portName_.empty();
 }
 
-bool CSerialComBox::IsActive() const { return openMarker_.load() != 0 || IsReconnecting(); }
+bool CSerialComBox::IsActive() const {
+    return openMarker_.load() != 0 || IsReconnecting();
+}
 
-bool CSerialComBox::IsOpen() const { return IsConnected(); }
+bool CSerialComBox::IsOpen() const {
+    return IsConnected();
+}
 
 bool CSerialComBox::Open(const std::string& detectorId, const std::string& host, int port, std::string& error) {
     SetParameters(detectorId, host, port);
@@ -161,8 +173,12 @@ void CSerialComBox::GetParameters(std::string& detectorId, std::string& host, in
     port = speed_;
 }
 
-void CSerialComBox::SetHandle(int handle) { openMarker_.store(handle); }
+void CSerialComBox::SetHandle(int handle) {
+    openMarker_.store(handle);
+}
 
-void CSerialComBox::GetHandle(int& handle) const { handle = openMarker_.load(); }
+void CSerialComBox::GetHandle(int& handle) const {
+    handle = openMarker_.load();
+}
 
 }  // namespace winorvex

@@ -57,6 +57,7 @@ public:
     // kOpenMarker while open, 0 when closed.
     void GetHandle(int& handle) const override;
     bool IsSerial() const override { return true; }
+    bool HasBufferedLine() const override;
 
     // Whether a box host text calls for the serial transport: it holds "COM" in any case, or it
     // is a device path. A TCP host name that merely contains the letters (telecom.example) is

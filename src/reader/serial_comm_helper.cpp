@@ -24,10 +24,13 @@ constexpr auto kOverflowReportPeriod = std::chrono::seconds(1);
 
 const char* OpenStepText(SerialOpenStep step) {
     switch (step) {
-        case SerialOpenStep::kLineSettings: return "Erreur GetCommState pour le port %s : %s";
-        case SerialOpenStep::kTimeouts: return "Erreur setting time-outs pour le port %s : %s";
+        case SerialOpenStep::kLineSettings:
+            return "Erreur GetCommState pour le port %s : %s";
+        case SerialOpenStep::kTimeouts:
+            return "Erreur setting time-outs pour le port %s : %s";
         case SerialOpenStep::kOpen:
-        case SerialOpenStep::kNone: break;
+        case SerialOpenStep::kNone:
+            break;
     }
     return "Erreur de connexion au port %s : %s";
 }
@@ -35,14 +38,17 @@ const char* OpenStepText(SerialOpenStep step) {
 void ReportOverflow(const std::string& portName, std::uint64_t dropped) {
     // The plural mark goes once per word that takes it; English needs only the first.
     const char* plural = dropped > 1 ? "s" : "";
-    LogF(0, Tr("## Port %s : débordement du tampon série, %llu octet%s perdu%s",
-               "## Port %s : serial buffer overflow, %llu byte%s dropped"),
+    LogF(0,
+         Tr("## Port %s : débordement du tampon série, %llu octet%s perdu%s",
+            "## Port %s : serial buffer overflow, %llu byte%s dropped"),
          portName.c_str(), static_cast<unsigned long long>(dropped), plural, plural);
 }
 
 }  // namespace
 
-CSerialCommHelper::~CSerialCommHelper() { Shutdown(); }
+CSerialCommHelper::~CSerialCommHelper() {
+    Shutdown();
+}
 
 bool CSerialCommHelper::Init(const std::string& portName, int baudRate, SerialParity parity, SerialStopBits stopBits,
                              int dataBits, std::string& error) {
@@ -129,9 +135,8 @@ int CSerialCommHelper::ReadUntil(char* destination, std::size_t limit, char deli
                                  std::chrono::milliseconds timeout) {
     destination[0] = '\0';
     if (state_.load() != kStarted) return kReadNotStarted;
-    const std::size_t taken = buffer_.TakeUntil(delimiter, destination, limit, Clock::now() + timeout, [this] {
-        return state_.load() != kStarted || linkLost_.load();
-    });
+    const std::size_t taken = buffer_.TakeUntil(delimiter, destination, limit, Clock::now() + timeout,
+                                                [this] { return state_.load() != kStarted || linkLost_.load(); });
     if (taken > 0) return static_cast<int>(taken);
     if (state_.load() != kStarted) return kReadNotStarted;
     if (linkLost_.load()) return kReadLinkLost;
@@ -174,7 +179,6 @@ void CSerialCommHelper::ReaderLoop(std::shared_ptr<const SerialPort> port, int w
         const ssize_t n = port->Read(chunk.data(), chunk.size());
         const int readError = n < 0 ? errno : 0;
         if (n > 0) {
-            received_.fetch_add(static_cast<std::uint64_t>(n));
             if (state_.load() == kStarted) {
                 const std::size_t dropped = buffer_.Append(chunk.data(), static_cast<std::size_t>(n));
                 if (dropped > 0) {
@@ -189,7 +193,11 @@ void CSerialCommHelper::ReaderLoop(std::shared_ptr<const SerialPort> port, int w
         }
         // Received before Start or after Stop: nobody asked for it.
         if (state_.load() != kStarted) buffer_.Clear();
-        if (n > 0) continue;
+        if (n > 0) {
+            // Counted once kept or discarded, so that whoever waits for the count sees the outcome.
+            received_.fetch_add(static_cast<std::uint64_t>(n));
+            continue;
+        }
 
         // Nothing read although the port was signalled: with blocking reads off, only a hang-up
         // (zero bytes) or an error gets here. EAGAIN without hang-up was a spurious wake-up.
@@ -199,8 +207,7 @@ void CSerialCommHelper::ReaderLoop(std::shared_ptr<const SerialPort> port, int w
             LogF(20, Tr("## Port %s : erreur de lecture %s", "## Port %s : read error %s"), portName.c_str(),
                  SystemErrorText(readError).c_str());
         } else {
-            LogF(20, Tr("## Port %s : périphérique déconnecté", "## Port %s : device disconnected"),
-                 portName.c_str());
+            LogF(20, Tr("## Port %s : périphérique déconnecté", "## Port %s : device disconnected"), portName.c_str());
         }
         linkLost_.store(true);
         break;

@@ -69,11 +69,12 @@ public:
     bool IsLinkLost() const { return linkLost_.load(); }
     // Bytes read from the port since Init, kept or discarded.
     std::uint64_t ReceivedCount() const { return received_.load(); }
+    // Bytes dropped because the buffer was full, since construction.
+    std::uint64_t DroppedCount() const { return buffer_.DroppedTotal(); }
     // Waits until some received byte waits to be taken, at most timeout.
     bool WaitForData(std::chrono::milliseconds timeout);
-
-protected:
-    CSerialBuffer& Buffer() { return buffer_; }
+    // A ReadUntil with this delimiter and limit would return at once with something.
+    bool HasWhole(char delimiter, std::size_t limit) const { return buffer_.HasWhole(delimiter, limit); }
 
 private:
     void ShutdownLocked();

@@ -1,10 +1,9 @@
-#include "detections/tag_read.h"
-
 #include <gtest/gtest.h>
 
 #include <ctime>
 #include <string>
 
+#include "detections/tag_read.h"
 #include "tag_line_helpers.h"
 
 namespace winorvex {

@@ -1,11 +1,10 @@
-#include "detections/detection_filter.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <string>
 #include <thread>
 
+#include "detections/detection_filter.h"
 #include "detections/detection_pipeline.h"
 #include "detections/last_read_list.h"
 #include "tag_line_helpers.h"
@@ -37,16 +36,16 @@ TEST(RepeatGap, SameOrCloserThanTheGapIsARepeat) {
         bool repeat;
     };
     const Case cases[] = {
-        {p, 50, true},                           // the very same stamp
-        {CChrono(1716000001, 20), 50, true},     // 30 ms later, across a second boundary
-        {CChrono(1716000001, 30), 50, true},     // 40 ms
-        {CChrono(1716000001, 50), 50, false},    // 60 ms later
-        {CChrono(1716000001, 39), 50, true},     // 49 ms
-        {CChrono(1716000000, 500), 50, false},   // earlier: a clock set back is never a repeat
-        {p, 0, false},                           // a gap of 0 drops nothing, not even the same stamp
-        {CChrono(1716000002, 190), 1500, true},  // 1.2 s below a 1.5 s gap
-        {CChrono(1716000002, 490), 1500, false}, // exactly 1.5 s
-        {CChrono(1716000005, 980), 5000, true},  // 4.99 s below the largest gap
+        {p, 50, true},                            // the very same stamp
+        {CChrono(1716000001, 20), 50, true},      // 30 ms later, across a second boundary
+        {CChrono(1716000001, 30), 50, true},      // 40 ms
+        {CChrono(1716000001, 50), 50, false},     // 60 ms later
+        {CChrono(1716000001, 39), 50, true},      // 49 ms
+        {CChrono(1716000000, 500), 50, false},    // earlier: a clock set back is never a repeat
+        {p, 0, false},                            // a gap of 0 drops nothing, not even the same stamp
+        {CChrono(1716000002, 190), 1500, true},   // 1.2 s below a 1.5 s gap
+        {CChrono(1716000002, 490), 1500, false},  // exactly 1.5 s
+        {CChrono(1716000005, 980), 5000, true},   // 4.99 s below the largest gap
     };
     for (const Case& c : cases) {
         EXPECT_EQ(IsRepeatWithinGap(p, c.time, c.gapMs), c.repeat)
@@ -54,14 +53,6 @@ TEST(RepeatGap, SameOrCloserThanTheGapIsARepeat) {
     }
     EXPECT_EQ(RepeatGapThreshold(1500), CChrono(1, 500));
     EXPECT_EQ(RepeatGapThreshold(50), CChrono(0, 50));
-}
-
-TEST(RepeatGap, SeenMarkersDroppedOnlyWhenAsked) {
-    EXPECT_FALSE(IsDroppedBySeenMarker(kMarkerFS, false, true));
-    EXPECT_TRUE(IsDroppedBySeenMarker(kMarkerFS, true, false));
-    EXPECT_FALSE(IsDroppedBySeenMarker(kMarkerLS, true, false));
-    EXPECT_TRUE(IsDroppedBySeenMarker(kMarkerLS, false, true));
-    EXPECT_FALSE(IsDroppedBySeenMarker(kNoMarker, true, true));
 }
 
 TEST(LastReadList, MostRecentFirstOnePerIdentifierAtMostFifty) {
@@ -142,13 +133,13 @@ TEST_F(PipelineFilterTest, DefaultGapDropsCloseRepeatsOnly) {
     EXPECT_EQ(Read(Chip(1), kTen), LineOutcome::Recorded);
     EXPECT_EQ(Read(Chip(1), kTen + 3), LineOutcome::Ignored);  // 30 ms
     EXPECT_EQ(Read(Chip(2), kTen), LineOutcome::Recorded);
-    EXPECT_EQ(Read(Chip(2), kTen + 6), LineOutcome::Recorded);  // 60 ms
-    EXPECT_EQ(Read(Chip(2), kTen - 50), LineOutcome::Recorded); // earlier reader time
+    EXPECT_EQ(Read(Chip(2), kTen + 6), LineOutcome::Recorded);   // 60 ms
+    EXPECT_EQ(Read(Chip(2), kTen - 50), LineOutcome::Recorded);  // earlier reader time
     // An ignored read still moves the chip's time on: a steady stream keeps being dropped.
     EXPECT_EQ(Read(Chip(3), kTen), LineOutcome::Recorded);
     EXPECT_EQ(Read(Chip(3), kTen + 4), LineOutcome::Ignored);
     EXPECT_EQ(Read(Chip(3), kTen + 8), LineOutcome::Ignored);
-    EXPECT_EQ(Read(Chip(3), kTen + 8), LineOutcome::Ignored);   // the same stamp again
+    EXPECT_EQ(Read(Chip(3), kTen + 8), LineOutcome::Ignored);  // the same stamp again
 
     EXPECT_EQ(ResultCount(), 5U);
     EXPECT_EQ(box1_.Counters().tagReads, 9U);

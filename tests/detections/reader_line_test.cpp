@@ -74,11 +74,16 @@ TEST_F(ReaderLineTest, ReplyKindsFollowTheCommandCode) {
         int kind;
     };
     const Case cases[] = {
-        {"000001", kLineClockSetAck},         {"0009022405180618453000", kLineClockReply},
-        {"00004b", kLineLoggingAck},          {"000c4b0102030405060708090a0b0c", kLineLoggingDetail},
-        {"000d4b01", kLineLoggingDetail},     {"00014b00", kLineLoggingReply},
-        {"00034bd02040", kLineClearingProgress}, {"00014b01", kLineUnhandled},
-        {"000027", kLineUnhandled},           {"00", kLineUnhandled},
+        {"000001", kLineClockSetAck},
+        {"0009022405180618453000", kLineClockReply},
+        {"00004b", kLineLoggingAck},
+        {"000c4b0102030405060708090a0b0c", kLineLoggingDetail},
+        {"000d4b01", kLineLoggingDetail},
+        {"00014b00", kLineLoggingReply},
+        {"00034bd02040", kLineClearingProgress},
+        {"00014b01", kLineUnhandled},
+        {"000027", kLineUnhandled},
+        {"00", kLineUnhandled},
     };
     for (const Case& c : cases) {
         const std::string whole = Framed("ab", c.body);

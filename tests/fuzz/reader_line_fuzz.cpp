@@ -1,12 +1,13 @@
 // Feeds arbitrary bytes to reader-line recognition and tag-read decoding, both as received lines
 // and straight to the decoder, with chip translation on and off.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 #include "chips/chip_table.h"
 #include "core/log.h"

@@ -1,7 +1,6 @@
 // Runs the built winorvex-feed on a scratch data folder, as an operator would from a shell.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -120,15 +119,18 @@ TEST_F(FeedToolTest, RecordsLinesLikeALiveBox) {
     input += Tag("0580031A2B3C", "240518", "101530", "19") + "\r\n";  // 10:15:30.25
     input += Tag("0580031A2B3C", "240518", "101530", "1c") + "\r\n";  // 30 ms later: a repeat
     input += Tag("0580031A2B3D", "240519", "000001", "00", "FS") + "\r\n";
-    input += "aa010580031A2B3C0000240518101530" "19" "00\r\n";         // wrong checksum
-    input += Tag("FFFFFFFFFFFF", "240518", "101600", "00") + "\n";     // unknown chip, kept
-    input += "xyz" + std::string(2000, 'q') + "\n";                  // arrives in pieces
+    input +=
+        "aa010580031A2B3C0000240518101530"
+        "19"
+        "00\r\n";                                                   // wrong checksum
+    input += Tag("FFFFFFFFFFFF", "240518", "101600", "00") + "\n";  // unknown chip, kept
+    input += "xyz" + std::string(2000, 'q') + "\n";                 // arrives in pieces
     input += "\n";
-    input += Tag("0580031A2B3C", "240518", "102000", "00");            // no final line feed
+    input += Tag("0580031A2B3C", "240518", "102000", "00");  // no final line feed
     const std::string inputPath = scratch_.WriteFile("reads.txt", input);
 
-    const RunResult run = RunFeed(scratch_, {"--data-dir", data_, "--today", "20240518", "--lang", "en",
-                                             "--detector", "31", inputPath});
+    const RunResult run =
+        RunFeed(scratch_, {"--data-dir", data_, "--today", "20240518", "--lang", "en", "--detector", "31", inputPath});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const std::string expected =
         "1\t31\t12\t1\t10:15:30.25\t1\n"
@@ -142,7 +144,7 @@ TEST_F(FeedToolTest, RecordsLinesLikeALiveBox) {
     EXPECT_NE(run.err.find("+ Box 1 [feed:0 31] : Invalid input: aa010580031A2B3C"), std::string::npos);
     EXPECT_NE(run.err.find(".. Unknown command: xyz"), std::string::npos);
     EXPECT_NE(run.err.find(".. Unknown command: qqq"), std::string::npos);  // the second piece
-    EXPECT_EQ(run.err.find("Detection ignored"), std::string::npos);       // below the window level
+    EXPECT_EQ(run.err.find("Detection ignored"), std::string::npos);        // below the window level
 
     // The run's detection file holds the same lines, as the station writes them.
     const auto dats = FilesIn(data_ + "/logfiles", ".dat");
@@ -157,8 +159,8 @@ TEST_F(FeedToolTest, RecordsLinesLikeALiveBox) {
 
 TEST_F(FeedToolTest, ReadsStandardInputWithTheDataFolderOfTheEnvironment) {
     const std::string inputPath = scratch_.WriteFile("reads.txt", Tag("0580031A2B3C", "240518", "080000", "05") + "\n");
-    const RunResult run = RunFeed(scratch_, {"--today", "20240518", "--lang", "fr"}, inputPath,
-                                  {"WINORVEX_DATA_DIR=" + data_});
+    const RunResult run =
+        RunFeed(scratch_, {"--today", "20240518", "--lang", "fr"}, inputPath, {"WINORVEX_DATA_DIR=" + data_});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "1\t44\t12\t1\t08:00:00.05\t1\n");  // detector of the box-1 slot
     EXPECT_NE(run.err.find("+++ Table de correspondance chargée (2 entrées)"), std::string::npos) << run.err;
@@ -190,7 +192,9 @@ TEST_F(FeedToolTest, BadArgumentsGiveTheUsage) {
 
 #else
 
-TEST(FeedTool, IsBuiltWithTheTests) { FAIL() << "winorvex-feed is not part of this build"; }
+TEST(FeedTool, IsBuiltWithTheTests) {
+    FAIL() << "winorvex-feed is not part of this build";
+}
 
 #endif  // WINORVEX_FEED_EXE
 

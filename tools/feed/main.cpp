@@ -140,8 +140,8 @@ void HandleLine(DetectionPipeline& pipeline, std::string_view received) {
         if (pipeline.HandleTagRead(line) == LineOutcome::Recorded) PrintRecord(pipeline.LastRecord());
     } else if (line.kind == kLineUnhandled) {
         LogF(0, Tr("+ %s : Commande inconnue ou non traitée: %.*s", "+ %s : Command unknown or not processed: %.*s"),
-             pipeline.Box().label.c_str(), static_cast<int>(std::min<std::size_t>(line.fullLine.size(), kLogWorkingLimit)),
-             line.fullLine.data());
+             pipeline.Box().label.c_str(),
+             static_cast<int>(std::min<std::size_t>(line.fullLine.size(), kLogWorkingLimit)), line.fullLine.data());
     }
     DrainLogToStderr();
 }
@@ -173,9 +173,8 @@ int Run(const Options& options) {
     OpenDetectionFile(detectionFile);
     LogF(0, Tr("+++ Détections sauvegardées sous %s", "+++ Incoming detections saved in %s"), detectionFile.c_str());
 
-    const std::string detector = !options.detector.empty()
-                                     ? options.detector
-                                     : ReadSettingText(keys::kOrvexBoxes, "BoxIdDetector0", "31");
+    const std::string detector =
+        !options.detector.empty() ? options.detector : ReadSettingText(keys::kOrvexBoxes, "BoxIdDetector0", "31");
     const std::string description = Format("[feed:0 %s]", detector.c_str());
     BoxIdentity box{Format(Tr("Boîtier %d %s", "Box %d %s"), 1, description.c_str()), detector, description};
 
@@ -206,8 +205,9 @@ int Run(const Options& options) {
     }
 
     const DetectionCounters& counts = pipeline.Counters();
-    LogF(0, Tr("* %s : %llu lectures, %llu enregistrées, %llu ignorées, %llu invalides",
-               "* %s : %llu reads, %llu recorded, %llu ignored, %llu invalid"),
+    LogF(0,
+         Tr("* %s : %llu lectures, %llu enregistrées, %llu ignorées, %llu invalides",
+            "* %s : %llu reads, %llu recorded, %llu ignored, %llu invalid"),
          pipeline.Box().label.c_str(), static_cast<unsigned long long>(counts.tagReads),
          static_cast<unsigned long long>(counts.recorded), static_cast<unsigned long long>(counts.ignored),
          static_cast<unsigned long long>(counts.invalid));

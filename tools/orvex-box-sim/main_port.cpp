@@ -287,17 +287,20 @@ void MainPort::Loop() {
         const bool output_waiting = client_.valid() && !stalled_ && pending() > 0;
         // With output waiting the loop sleeps until the link takes more; otherwise until the
         // next line falls due. A due time that produced nothing gets a minimal pause, never a spin.
+        // Tasks run below may replace the listener or the client: the checks after poll() make
+        // sure a stale readiness is never taken for the new descriptor's.
         if (!output_waiting) until(next);
         if (stalled_) until(stall_until_);
         if (away_) until(away_until_);
         if (wait.count() == 0 && !produced && !output_waiting) wait = 1ms;
 
+        constexpr nfds_t kAbsent = 3;
         pollfd fds[3];
         nfds_t count = 0;
         fds[count++] = {tasks_.wake_fd(), POLLIN, 0};
-        const nfds_t listener_index = listener_.valid() ? count : 99;
+        const nfds_t listener_index = listener_.valid() ? count : kAbsent;
         if (listener_.valid()) fds[count++] = {listener_.get(), POLLIN, 0};
-        const nfds_t client_index = client_.valid() ? count : 99;
+        const nfds_t client_index = client_.valid() ? count : kAbsent;
         if (client_.valid()) {
             fds[count++] = {client_.get(), static_cast<short>(POLLIN | (output_waiting ? POLLOUT : 0)), 0};
         }
@@ -308,8 +311,8 @@ void MainPort::Loop() {
         }
         if (ready <= 0) continue;
         if (fds[0].revents & POLLIN) tasks_.RunPending();
-        if (listener_index != 99 && listener_.valid() && (fds[listener_index].revents & POLLIN)) AcceptPending();
-        if (client_index != 99 && client_.valid() && fds[client_index].fd == client_.get()) {
+        if (listener_index != kAbsent && listener_.valid() && (fds[listener_index].revents & POLLIN)) AcceptPending();
+        if (client_index != kAbsent && client_.valid() && fds[client_index].fd == client_.get()) {
             const short events = fds[client_index].revents;
             if (events & (POLLIN | POLLHUP | POLLERR)) ReadClient();
         }
