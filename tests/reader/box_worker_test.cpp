@@ -148,7 +148,7 @@ TEST_F(BoxWorkerTest, HandlesEveryKindOfLineAndReportsALostLink) {
              label + " : ENTER thread ",
              "+ " + label + " : Starting thread - check-ms: 1ms",
              "+ " + label + " : Empty line skipped",
-             "+ " + label + " : Invalid input: aa010580F",
+             "+ " + label + " : Invalid input: aa01058000F",
              "+ " + label + " : Box synchronized (Lite)",
              "+ " + label + " : Lite Date 18/05/2024  10:15:01 (time got at ",
              "+ " + label + " : Response logging command",
