@@ -186,11 +186,6 @@ ssize_t SerialPort::WriteAll(const char* data, std::size_t length, std::chrono::
     return static_cast<ssize_t>(written);
 }
 
-bool IsSupportedBaudRate(int baudRate) {
-    speed_t code;
-    return BaudCode(baudRate, code);
-}
-
 std::string SystemErrorText(int code) {
     char buffer[256];
     // GNU strerror_r may return a static text instead of filling the buffer.

@@ -58,9 +58,6 @@ private:
     int fd_ = -1;
 };
 
-// True for a baud rate termios can set.
-bool IsSupportedBaudRate(int baudRate);
-
 // The system's text for an errno value, as the operator sees it in error messages:
 // [#code]= "message" (trailing characters other than letters and digits removed).
 std::string SystemErrorText(int code);

@@ -76,6 +76,17 @@ void BoxWorker::Join() {
 
 int BoxWorker::RunningCount() { return gRunningWorkers.load(); }
 
+BoxWorkerCounts BoxWorker::Counts() const {
+    BoxWorkerCounts counts;
+    counts.downloaded = downloaded_.load(std::memory_order_relaxed);
+    counts.invalid = invalid_.load(std::memory_order_relaxed);
+    counts.ignored = ignored_.load(std::memory_order_relaxed);
+    counts.recorded = recorded_.load(std::memory_order_relaxed);
+    // Read last and published last: a reader that sees n tag reads sees their outcomes too.
+    counts.tagReads = tagReads_.load(std::memory_order_acquire);
+    return counts;
+}
+
 bool BoxWorker::StopWanted() const { return stop_.load() || box_.IsStopRequested(); }
 
 void BoxWorker::Pause(std::chrono::milliseconds duration) {
@@ -232,6 +243,11 @@ void BoxWorker::HandleLine(DetectionPipeline& pipeline, const char* data, int le
             treatmentSumUs_ += spent.count();
             ++treatmentCount_;
             const DetectionCounters& counters = pipeline.Counters();
+            recorded_.store(counters.recorded, std::memory_order_relaxed);
+            ignored_.store(counters.ignored, std::memory_order_relaxed);
+            invalid_.store(counters.invalid, std::memory_order_relaxed);
+            downloaded_.store(counters.downloaded, std::memory_order_relaxed);
+            tagReads_.store(counters.tagReads, std::memory_order_release);
             if (counters.tagReads % kStatisticsEvery == 0) {
                 LogF(0,
                      Tr(">> Temps moyen (sur les %d dernières) de traitement de détections : %d ms  [%d ignorées, %d "

@@ -33,6 +33,15 @@ struct BoxWorkerServices {
     std::chrono::milliseconds statusPostInterval{500};
 };
 
+// What one worker did with the tag reads it received, since it started.
+struct BoxWorkerCounts {
+    std::uint64_t tagReads = 0;
+    std::uint64_t recorded = 0;
+    std::uint64_t ignored = 0;
+    std::uint64_t invalid = 0;
+    std::uint64_t downloaded = 0;
+};
+
 class BoxWorker {
 public:
     static constexpr int kLineCapacity = 1024;
@@ -54,6 +63,9 @@ public:
     void Join();
     // The thread body is done (it may still need joining).
     bool Finished() const { return finished_.load(); }
+
+    // Readable from any thread while the worker runs.
+    BoxWorkerCounts Counts() const;
 
     // Workers of the whole process that are between their enter and exit lines.
     static int RunningCount();
@@ -78,6 +90,12 @@ private:
     // Treatment-time statistic, in microseconds internally.
     std::int64_t treatmentSumUs_ = 0;
     std::int64_t treatmentCount_ = 0;
+
+    std::atomic<std::uint64_t> tagReads_{0};
+    std::atomic<std::uint64_t> recorded_{0};
+    std::atomic<std::uint64_t> ignored_{0};
+    std::atomic<std::uint64_t> invalid_{0};
+    std::atomic<std::uint64_t> downloaded_{0};
 
     std::mutex pauseMutex_;
     std::condition_variable pauseWake_;

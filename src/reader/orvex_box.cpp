@@ -9,6 +9,7 @@
 #include "core/text_format.h"
 #include "core/texts.h"
 #include "reader/command_frame.h"
+#include "reader/serial_com_box.h"
 #include "reader/tcp_com_box.h"
 
 namespace winorvex {
@@ -23,7 +24,9 @@ COrvexBox::~COrvexBox() {
 
 // ---- Slot settings ----------------------------------------------------------------------------
 
-std::unique_ptr<CComBox> COrvexBox::MakeTransportFor(const std::string& /*host*/) {
+std::unique_ptr<CComBox> COrvexBox::MakeTransportFor(const std::string& host) {
+    // A port name ("COM3", any case) or a device path calls for the serial transport.
+    if (CSerialComBox::IsSerialHost(host)) return std::make_unique<CSerialComBox>();
     return std::make_unique<CTcpComBox>();
 }
 

@@ -12,7 +12,10 @@
 #include <string>
 
 #include "box_fixture.h"
+#include "core/settings.h"
+#include "core/station_settings.h"
 #include "pty_peer.h"
+#include "reader/orvex_box.h"
 #include "support/test_support.h"
 
 namespace winorvex {
@@ -285,6 +288,42 @@ TEST(SerialComBoxParameters, DescriptionsAndTagsShowTheConfiguredSpeed) {
     EXPECT_TRUE(box.HasAddress());
     EXPECT_FALSE(box.IsConfigured());
     EXPECT_TRUE(box.IsSerial());
+}
+
+TEST(SerialTransportChoice, PortNamesMapToDevices) {
+    EXPECT_EQ(CSerialComBox::DevicePathFor("COM1"), "/dev/ttyS0");
+    EXPECT_EQ(CSerialComBox::DevicePathFor("com3"), "/dev/ttyS2");
+    EXPECT_EQ(CSerialComBox::DevicePathFor("Com12"), "/dev/ttyS11");
+    EXPECT_EQ(CSerialComBox::DevicePathFor("/dev/pts/7"), "/dev/pts/7");
+    EXPECT_EQ(CSerialComBox::DevicePathFor("/dev/ttyUSB0"), "/dev/ttyUSB0");
+    for (const char* none : {"COM", "com", "COM0", "COM3x", "COM-1", "COM99999", "telecom.example", "xCOM3"}) {
+        EXPECT_EQ(CSerialComBox::DevicePathFor(none), "") << none;
+    }
+}
+
+class SerialTransportChoiceTest : public test::BoxFixture {};
+
+TEST_F(SerialTransportChoiceTest, TheHostTextPicksTheTransportAndLoadingExchangesIt) {
+    for (const char* serial : {"com3", "COM1", "/dev/pts/7", "telecom", "TeleCom.example"}) {
+        EXPECT_TRUE(COrvexBox::MakeTransportFor(serial)->IsSerial()) << serial;
+    }
+    for (const char* tcp : {"reader", "192.168.1.50", "", "dev/ttyS0"}) {
+        EXPECT_FALSE(COrvexBox::MakeTransportFor(tcp)->IsSerial()) << tcp;
+    }
+
+    COrvexBox box;
+    WriteSettingText(keys::kOrvexBoxes, "BoxHost0", "com3");
+    WriteSettingInt(keys::kOrvexBoxes, "BoxPort0", 19200);
+    WriteSettingText(keys::kOrvexBoxes, "BoxIdDetector0", "12");
+    box.LoadSettings(0);
+    ASSERT_TRUE(box.Transport()->IsSerial());
+    EXPECT_EQ(box.GetLabel(), "Box 1 [com3:19200 12]");
+
+    WriteSettingText(keys::kOrvexBoxes, "BoxHost0", "reader");
+    WriteSettingInt(keys::kOrvexBoxes, "BoxPort0", 10000);
+    box.LoadSettings(0);
+    ASSERT_FALSE(box.Transport()->IsSerial());
+    EXPECT_EQ(box.GetLabel(), "Box 1 [reader:10000 12]");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "pty_link.h"
 #include "simulator.h"
 #include "socket_util.h"
 
@@ -70,7 +71,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvex-box-sim: %s\n", error.c_str());
         return 1;
     }
-    std::printf("%s\n", simulator.ReadyLine().c_str());
+    std::string ready = simulator.ReadyLine();
+    winorvex::sim::PtyLink serial([&options](const std::string& text) {
+        if (!options.quiet) std::fprintf(stderr, "orvex-box-sim: %s\n", text.c_str());
+    });
+    if (options.serial) {
+        if (!serial.Open(simulator.port(), &error)) {
+            std::fprintf(stderr, "orvex-box-sim: %s\n", error.c_str());
+            return 1;
+        }
+        ready = winorvex::sim::SerialReadyLine(ready, serial.slave_path());
+    }
+    std::printf("%s\n", ready.c_str());
     std::fflush(stdout);
 
     bool stdin_open = options.stdin_control;
@@ -82,6 +94,7 @@ int main(int argc, char** argv) {
         if (fds[0].revents & POLLIN) break;
         if (stdin_open && (fds[1].revents & (POLLIN | POLLHUP))) stdin_open = ServeStdin(simulator, pending);
     }
+    serial.Stop();
     simulator.Stop();
     return 0;
 }

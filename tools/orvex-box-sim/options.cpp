@@ -52,12 +52,15 @@ std::string UsageText() {
            "  --latency-log FILE     \"seq send_ns\" per read (steady clock)\n"
            "  --stdin-control        also take control commands from standard input\n"
            "  --seed N               seed of repeats and garbage (default 1)\n"
-           "  --quiet                no notes on standard error\n";
+           "  --quiet                no notes on standard error\n"
+           "  --serial               the reader on a serial line: a pseudo-terminal whose port the\n"
+           "                         ready line names (serial=/dev/pts/N); --port defaults to 0\n";
 }
 
 bool ParseOptions(const std::vector<std::string>& args, Options* o, bool* help, std::string* error) {
     *help = false;
     bool chip_count_given = false;
+    bool port_given = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
         const auto flag = [&](const char* n) { return name == n; };
@@ -81,6 +84,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options* o, bool* help, 
             o->quiet = true;
             continue;
         }
+        if (flag("--serial")) {
+            o->serial = true;
+            continue;
+        }
         if (i + 1 >= args.size()) {
             *error = name.rfind("--", 0) == 0 ? "missing value after " + name : "unknown argument " + name;
             return false;
@@ -101,6 +108,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options* o, bool* help, 
         } else if (flag("--port")) {
             if (!integer(0, 65535)) return false;
             o->port = static_cast<int>(n);
+            port_given = true;
         } else if (flag("--side-port")) {
             if (!integer(0, 65535)) return false;
             o->side_port = static_cast<int>(n);
@@ -142,6 +150,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* o, bool* help, 
             return false;
         }
     }
+    // On a serial line the main port only carries the line inside the simulator.
+    if (o->serial && !port_given) o->port = 0;
     if (!o->chips_file.empty() && chip_count_given) {
         *error = "--chips and --chip-count exclude each other";
         return false;

@@ -25,7 +25,8 @@ struct Options {
     std::string latency_log;  // "seq send_ns" per read
     bool stdin_control = false;
     uint64_t seed = 1;
-    bool quiet = false;  // no notes on standard error
+    bool quiet = false;   // no notes on standard error
+    bool serial = false;  // also a serial line (pseudo-terminal); the main port then defaults to any free port
 };
 
 // Parses the arguments after the program name. False with a message on a bad argument; `help`

@@ -9,6 +9,8 @@
 // as a real port would lose it. Bytes the station does not take in time wait in the line (its
 // queue is bounded), which holds the reader back instead of losing lines.
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
@@ -55,9 +57,9 @@ private:
     std::atomic<uint64_t> attachments_{0};
 
     // Owned by the loop thread.
-    UniqueFd reader_;                // the loopback connection to the main port
-    std::string to_station_;         // from the reader, not yet taken by the line
-    std::string to_reader_;          // from the station, not yet sent to the reader
+    UniqueFd reader_;         // the loopback connection to the main port
+    std::string to_station_;  // from the reader, not yet taken by the line
+    std::string to_reader_;   // from the station, not yet sent to the reader
     std::chrono::steady_clock::time_point next_connect_{};
 };
 
