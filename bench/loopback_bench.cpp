@@ -5,7 +5,10 @@
 //  - the latency from the reader's write to the record, at a steady 2 000 reads/s (p50, p99);
 //  - the raw limit: the same bytes copied from a socket to a file by a trivial reader.
 //
-//   loopback_bench [--reads N] [--chips N] [--latency-reads N] [--latency-rate R]
+//   loopback_bench [--reads N] [--chips N] [--latency-reads N] [--latency-rate R] [--check-ms N]
+//                  [--folder DIR]
+// --check-ms sets GOrvexReadMsDelta (default 1); --folder is where the detection file goes (a
+// fresh folder under /tmp by default).
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -48,9 +51,13 @@ struct Config {
     std::uint32_t chips = 10'000;
     std::uint64_t latencyReads = 10'000;
     double latencyRate = 2000;
+    int checkMs = 1;
+    std::string folder = "/tmp";
 };
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 std::unique_ptr<sim::Simulator> StartReader(const Config& config, std::uint64_t count, double rate,
                                             const std::string& latencyLog = {}) {
@@ -159,8 +166,9 @@ double RawReader(const Config& config, const std::string& folder) {
         const ssize_t n = socket.Receive(buffer.data(), buffer.size());
         if (n <= 0) break;
         if (::write(out, buffer.data(), static_cast<std::size_t>(n)) != n) break;
-        for (const char* p = buffer.data(); (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(
-                                                  buffer.data() + n - p)))) != nullptr;
+        for (const char* p = buffer.data();
+             (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(buffer.data() + n - p)))) !=
+             nullptr;
              ++p) {
             ++lines;
         }
@@ -228,7 +236,9 @@ bool Latency(const Config& config, const std::string& folder) {
         return false;
     }
     std::sort(micros.begin(), micros.end());
-    const auto at = [&](double q) { return micros[static_cast<std::size_t>(q * static_cast<double>(micros.size() - 1))]; };
+    const auto at = [&](double q) {
+        return micros[static_cast<std::size_t>(q * static_cast<double>(micros.size() - 1))];
+    };
     std::printf("  %llu reads at %.0f reads/s: send to record p50 %.0f us, p99 %.0f us, max %.0f us\n",
                 static_cast<unsigned long long>(config.latencyReads), config.latencyRate, at(0.5), at(0.99),
                 micros.back());
@@ -239,7 +249,15 @@ bool Latency(const Config& config, const std::string& folder) {
 bool ParseArguments(int argc, char** argv, Config& config) {
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string name = argv[i];
+        if (name == "--folder") {
+            config.folder = argv[i + 1];
+            continue;
+        }
         const double value = std::strtod(argv[i + 1], nullptr);
+        if (name == "--check-ms" && value >= 0 && value <= 20) {
+            config.checkMs = static_cast<int>(value);
+            continue;
+        }
         if (value <= 0) return false;
         if (name == "--reads") {
             config.reads = static_cast<std::uint64_t>(value);
@@ -257,8 +275,8 @@ bool ParseArguments(int argc, char** argv, Config& config) {
 }
 
 int Run(const Config& config) {
-    char folderTemplate[] = "/tmp/winorvex-loopback-XXXXXX";
-    if (::mkdtemp(folderTemplate) == nullptr) return 1;
+    std::string folderTemplate = config.folder + "/winorvex-loopback-XXXXXX";
+    if (::mkdtemp(folderTemplate.data()) == nullptr) return 1;
     const std::string folder = folderTemplate;
 
     // A station as the operator runs it: chips translated through a table, the default filters,
@@ -267,6 +285,7 @@ int Run(const Config& config) {
     SetSettingsFilePath(folder + "/WinORVEX.ini");
     SetLogFilePath(folder + "/WinORVEX.log");
     ComputeRaceDays();
+    Settings().readMsDelta = config.checkMs;
     {
         std::ofstream table(folder + "/OrvexTable.dtb");
         for (std::uint32_t n = 1; n <= config.chips; ++n) {
@@ -278,14 +297,14 @@ int Run(const Config& config) {
     ReadChipTableFile(folder + "/OrvexTable.dtb");
     OpenDetectionFile(folder + "/detections.dat");
 
-    std::printf("loopback: %llu reads per box, %u chips\n", static_cast<unsigned long long>(config.reads),
-                config.chips);
+    std::printf("loopback: %llu reads per box, %u chips, check-ms %d, detection file in %s\n",
+                static_cast<unsigned long long>(config.reads), config.chips, config.checkMs, folder.c_str());
     std::printf("raw reader (socket to file):\n");
     const double raw = RawReader(config, folder);
     std::printf("  %.0f reads/s\n", raw);
     std::printf("one box:\n");
     const double one = Throughput(config, 1);
-    if (raw > 0) std::printf("  %.0f %% of the raw reader\n", 100.0 * one / raw);
+    if (raw > 0) std::printf("  %.1f %% of the raw reader\n", 100.0 * one / raw);
     std::printf("four boxes at once:\n");
     const double four = Throughput(config, 4);
     std::printf("latency:\n");
@@ -304,7 +323,10 @@ int Run(const Config& config) {
 int main(int argc, char** argv) {
     winorvex::bench::Config config;
     if (!winorvex::bench::ParseArguments(argc, argv, config)) {
-        std::fputs("usage: loopback_bench [--reads N] [--chips N] [--latency-reads N] [--latency-rate R]\n", stderr);
+        std::fputs(
+            "usage: loopback_bench [--reads N] [--chips N] [--latency-reads N] [--latency-rate R] [--check-ms N] "
+            "[--folder DIR]\n",
+            stderr);
         return 2;
     }
     return winorvex::bench::Run(config);

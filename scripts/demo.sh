@@ -54,7 +54,10 @@ start_reader() {
 # One command on a simulator's control channel.
 control() {
   local reply=""
-  exec 3<>"/dev/tcp/127.0.0.1/$1"
+  if ! exec 3<>"/dev/tcp/127.0.0.1/$1"; then
+    say "cannot reach the reader's control port $1"
+    return 0
+  fi
   printf '%s\n' "$2" >&3
   read -r -t 2 reply <&3 || true
   exec 3<&-
@@ -90,7 +93,7 @@ trap 'stopping=1; kill -TERM "$acquire" 2>/dev/null || true' INT TERM
 half=$((RUN_SECONDS * 5))  # tenths of a second
 for _ in $(seq 1 "$half"); do
   [ "$stopping" = 0 ] && kill -0 "$acquire" 2>/dev/null || break
-  sleep 0.1
+  sleep 0.1 || true  # Ctrl-C ends the sleep too
 done
 if [ "$stopping" = 0 ] && kill -0 "$acquire" 2>/dev/null; then
   say "reader 1 goes away for 2 seconds"

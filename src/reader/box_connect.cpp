@@ -21,8 +21,10 @@ bool ConnectBox(COrvexBox& box) {
     int port = 0;
     transport->GetParameters(detectorId, host, port);
     if (connected) {
-        LogF(20, Tr("+ Boîtier %d initialisé sur %s:%d. Id. Détecteur %s", "+ Box %d initialized on %s:%d. Detector Id. %s"),
-             box.BoxNumber(), host.c_str(), port, detectorId.c_str());
+        LogF(
+            20,
+            Tr("+ Boîtier %d initialisé sur %s:%d. Id. Détecteur %s", "+ Box %d initialized on %s:%d. Detector Id. %s"),
+            box.BoxNumber(), host.c_str(), port, detectorId.c_str());
         return true;
     }
     ShowAlert(Format(Tr("## %s : Erreur de connexion sur %s:%d. Id. Détecteur %s : %s",

@@ -27,7 +27,7 @@ struct BoxManagerServices {
     StationEventSink* events = nullptr;   // where workers post their connection events
     DetectionOutputs* outputs = nullptr;  // given to the workers
     SoundPlayer* sounds = nullptr;
-    OperatorPrompt* prompt = nullptr;     // the two message boxes of ConnectAllBoxes
+    OperatorPrompt* prompt = nullptr;  // the two message boxes of ConnectAllBoxes
     // The status picture and tip of one box changed (box number 1..4).
     std::function<void(int boxNumber, BoxStatus status, const std::string& tip)> statusChanged;
     // Ask for a refresh of every status shortly.

@@ -28,7 +28,9 @@ std::atomic<int> gRunningWorkers{0};
 
 using SteadyClock = std::chrono::steady_clock;
 
-int LogLength(std::string_view text) { return static_cast<int>(std::min<std::size_t>(text.size(), kLogWorkingLimit)); }
+int LogLength(std::string_view text) {
+    return static_cast<int>(std::min<std::size_t>(text.size(), kLogWorkingLimit));
+}
 
 // Saves the reads of a running download into the box's download file instead of recording them.
 class BoxDownloadSink final : public DownloadSink {
@@ -74,7 +76,9 @@ void BoxWorker::Join() {
     if (thread_.joinable()) thread_.join();
 }
 
-int BoxWorker::RunningCount() { return gRunningWorkers.load(); }
+int BoxWorker::RunningCount() {
+    return gRunningWorkers.load();
+}
 
 BoxWorkerCounts BoxWorker::Counts() const {
     BoxWorkerCounts counts;
@@ -87,7 +91,9 @@ BoxWorkerCounts BoxWorker::Counts() const {
     return counts;
 }
 
-bool BoxWorker::StopWanted() const { return stop_.load() || box_.IsStopRequested(); }
+bool BoxWorker::StopWanted() const {
+    return stop_.load() || box_.IsStopRequested();
+}
 
 void BoxWorker::Pause(std::chrono::milliseconds duration) {
     std::unique_lock lock(pauseMutex_);
@@ -115,8 +121,7 @@ void BoxWorker::Run() {
             ReadLoop();
             transport->Close();
             LogF(80, Tr("+ %s : Arrêt thread", "+ %s : Thread stopped"), label_.c_str());
-            LogF(80, Tr("+ %s : Effacement du cache des détections", "+ %s : Clear detections cache"),
-                 label_.c_str());
+            LogF(80, Tr("+ %s : Effacement du cache des détections", "+ %s : Clear detections cache"), label_.c_str());
             box_.LastDetections().Clear();
         }
     } catch (const std::exception& error) {
@@ -140,8 +145,9 @@ void BoxWorker::Run() {
 bool BoxWorker::Reconnect() {
     CComBox& transport = *box_.Transport();
     const int seconds = Settings().boxReconnectSeconds.load();
-    LogF(0, Tr("+ %s : Tentative de reconnexion automatique pendant %d secondes",
-               "+ %s : Attempt to reconnect during %d seconds"),
+    LogF(0,
+         Tr("+ %s : Tentative de reconnexion automatique pendant %d secondes",
+            "+ %s : Attempt to reconnect during %d seconds"),
          label_.c_str(), seconds);
     transport.SetReconnecting(true);
     const auto start = SteadyClock::now();
@@ -174,8 +180,8 @@ bool BoxWorker::Reconnect() {
 
 void BoxWorker::ReadLoop() {
     CComBox& transport = *box_.Transport();
-    LogF(80, Tr("+ %s : Démarrage thread - check-ms: %dms", "+ %s : Starting thread - check-ms: %dms"),
-         label_.c_str(), Settings().readMsDelta.load());
+    LogF(80, Tr("+ %s : Démarrage thread - check-ms: %dms", "+ %s : Starting thread - check-ms: %dms"), label_.c_str(),
+         Settings().readMsDelta.load());
     box_.LastDetections().Clear();
     treatmentSumUs_ = 0;
     treatmentCount_ = 0;
@@ -188,9 +194,11 @@ void BoxWorker::ReadLoop() {
 
     char buffer[kLineCapacity];
     while (!StopWanted()) {
-        // The check interval paces a reader that trickles; a burst already buffered is read on.
+        // The check interval paces a reader that trickles. Input already waiting (a burst) is read
+        // on: the transport's own buffer holds a line, or more bytes wait behind it (a TCP buffer
+        // holds only about a hundred lines, so checking it alone would still pause every hundred).
         const int pauseMs = Settings().readMsDelta.load(std::memory_order_relaxed);
-        if (pauseMs > 0 && !transport.HasBufferedLine()) {
+        if (pauseMs > 0 && !transport.HasBufferedLine() && transport.WaitReadable(0) != 1) {
             std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
         }
 
@@ -289,7 +297,8 @@ void BoxWorker::HandleLine(DetectionPipeline& pipeline, const char* data, int le
             break;
         }
         default:
-            LogF(0, Tr("+ %s : Commande inconnue ou non traitée: %.*s", "+ %s : Command unknown or not processed: %.*s"),
+            LogF(0,
+                 Tr("+ %s : Commande inconnue ou non traitée: %.*s", "+ %s : Command unknown or not processed: %.*s"),
                  label_.c_str(), LogLength(line.fullLine), line.fullLine.data());
             break;
     }

@@ -26,9 +26,9 @@ class StationEventSink;
 struct DetectionOutputs;
 
 struct BoxWorkerServices {
-    StationEventSink* events = nullptr;     // connection events; none: not reported
-    DetectionOutputs* outputs = nullptr;    // forwarding, sound, pane; none: nothing shown
-    SoundPlayer* sounds = nullptr;          // reconnection sound; none: silent
+    StationEventSink* events = nullptr;   // connection events; none: not reported
+    DetectionOutputs* outputs = nullptr;  // forwarding, sound, pane; none: nothing shown
+    SoundPlayer* sounds = nullptr;        // reconnection sound; none: silent
     // Pause between two status posts of the reconnection procedure (six per attempt).
     std::chrono::milliseconds statusPostInterval{500};
 };

@@ -1,7 +1,6 @@
 // Runs the built winorvex-acquire against a simulated reader, as an operator would from a shell.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -93,7 +92,7 @@ TEST(AcquireTool, RecordsAReaderUntilStopped) {
     EXPECT_EQ(run.Wait(std::chrono::seconds(20)), 0) << run.Err();
 
     const std::string out = run.Out();
-    EXPECT_EQ(out.substr(0, 6), "1\t7\t501") << out;
+    EXPECT_EQ(out.substr(0, 8), "1\t7\t501\t") << out;
     EXPECT_NE(out.find("\n2\t7\t502\t1\t"), std::string::npos) << out;
     EXPECT_NE(out.find("\n3\t7\t058000000003\t1\t"), std::string::npos) << "an unknown chip keeps its identifier";
     EXPECT_EQ(out.find('\r'), std::string::npos);

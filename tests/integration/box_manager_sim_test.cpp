@@ -8,9 +8,9 @@
 #include <ctime>
 
 #include "detections/reader_line.h"
+#include "integration/box_station_fixture.h"
 #include "reader/box_worker.h"
 #include "reader/command_frame.h"
-#include "integration/box_station_fixture.h"
 
 namespace winorvex::test {
 namespace {

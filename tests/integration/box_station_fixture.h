@@ -60,8 +60,8 @@ protected:
         SetLogFileLevel(100);
 
         StationSettings& s = Settings();
-        saved_ = {s.sendNumbers.load(), s.ignoreInputMsDelta.load(), s.boxReconnectSeconds.load(),
-                  s.connectionTimeout.load(), s.absClock.load(), s.readMsDelta.load()};
+        saved_ = {s.sendNumbers.load(),       s.ignoreInputMsDelta.load(), s.boxReconnectSeconds.load(),
+                  s.connectionTimeout.load(), s.absClock.load(),           s.readMsDelta.load()};
         s.sendNumbers = 1;
         s.ignoreInputMsDelta = 50;
         s.boxReconnectSeconds = 30;

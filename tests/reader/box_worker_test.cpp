@@ -32,7 +32,9 @@ std::string Checksum(std::string_view characters) {
 }
 
 // A reader reply: "ab" + body + checksum.
-std::string Reply(const std::string& body) { return "ab" + body + Checksum(body); }
+std::string Reply(const std::string& body) {
+    return "ab" + body + Checksum(body);
+}
 
 // A tag read of 18 May 2024 (or another YYMMDD) at 10:15:00.25.
 std::string TagLine(const std::string& chip, const std::string& yymmdd = "240518") {
@@ -60,8 +62,8 @@ protected:
     void SetUp() override {
         BoxFixture::SetUp();
         StationSettings& s = Settings();
-        saved_ = {s.sendNumbers.load(), s.ignoreInputMsDelta.load(), s.boxReconnectSeconds.load(),
-                  s.absClock.load(), s.readMsDelta.load()};
+        saved_ = {s.sendNumbers.load(), s.ignoreInputMsDelta.load(), s.boxReconnectSeconds.load(), s.absClock.load(),
+                  s.readMsDelta.load()};
         s.sendNumbers = 0;
         s.ignoreInputMsDelta = 50;
         s.absClock = 0;
@@ -123,9 +125,17 @@ TEST_F(BoxWorkerTest, HandlesEveryKindOfLineAndReportsALostLink) {
     transport_->Push(TagLine(Chip(2)));
     transport_->Push(TagLine(Chip(3)).replace(10, 1, "F"));  // checksum no longer matches
     transport_->Push(Reply("000001") + "\r");
-    transport_->Push(Reply("000902" "240518" "06" "101500" "19" "00"));
+    transport_->Push(
+        Reply("000902"
+              "240518"
+              "06"
+              "101500"
+              "19"
+              "00"));
     transport_->Push(Reply("00004b"));
-    transport_->Push(Reply("00034bd0" "2040"));
+    transport_->Push(
+        Reply("00034bd0"
+              "2040"));
     transport_->Push(detail);
     transport_->Push(Reply("00000a"));
     ASSERT_TRUE(WaitFor([&] { return box_.LastLoggingDetail() == detail; }));
@@ -241,8 +251,9 @@ TEST_F(BoxWorkerTest, RestartedWorkerReconnectsThenReads) {
     const std::string log = Log();
     EXPECT_NE(log.find("+ Box 1 [script:1 31] : Attempt to reconnect during 30 seconds"), std::string::npos);
     EXPECT_NE(log.find("+ Box 1 [script:1 31] : Reconnection successful"), std::string::npos);
-    EXPECT_NE(log.find("######## ## Box 1 [script:1 31] : Cannot connect on script:1. DetectorId 31 : Unable to Connect"),
-              std::string::npos);
+    EXPECT_NE(
+        log.find("######## ## Box 1 [script:1 31] : Cannot connect on script:1. DetectorId 31 : Unable to Connect"),
+        std::string::npos);
 }
 
 TEST_F(BoxWorkerTest, ReconnectionGivesUpAfterItsTime) {

@@ -233,7 +233,8 @@ int Run(const Options& options) {
     }
 
     using Clock = std::chrono::steady_clock;
-    const auto deadline = options.seconds ? Clock::now() + std::chrono::seconds(*options.seconds) : Clock::time_point::max();
+    const auto deadline =
+        options.seconds ? Clock::now() + std::chrono::seconds(*options.seconds) : Clock::time_point::max();
     const timespec noWait{0, 0};
     while (Clock::now() < deadline && sigtimedwait(&stopSignals, nullptr, &noWait) < 0) {
         events.Dispatch(manager, std::chrono::milliseconds(100));
@@ -245,7 +246,8 @@ int Run(const Options& options) {
     events.Dispatch(manager, std::chrono::milliseconds(0));
     tail.Print();
     DrainLogToStderr();
-    std::fprintf(stderr, "%s %s\n", Tr("Détections enregistrées dans", "Detections recorded in"), detectionFile.c_str());
+    std::fprintf(stderr, "%s %s\n", Tr("Détections enregistrées dans", "Detections recorded in"),
+                 detectionFile.c_str());
     return kExitOk;
 }
 
