@@ -20,16 +20,12 @@
 #include <string_view>
 #include <utility>
 
-#include "chips/chip_table.h"
-#include "core/folders.h"
-#include "core/local_time.h"
 #include "core/log.h"
-#include "core/settings.h"
 #include "core/station_events.h"
-#include "core/station_settings.h"
 #include "core/texts.h"
 #include "detections/detection_file.h"
 #include "detections/record_detection.h"
+#include "common/station_files.h"
 #include "reader/box_manager.h"
 
 namespace winorvex::acquire {
@@ -40,10 +36,8 @@ constexpr int kExitNoBox = 1;
 constexpr int kExitUsage = 2;
 
 struct Options {
-    std::string dataDir;
+    tools::CommonOptions common;
     std::optional<int> seconds;
-    std::optional<int> today;
-    std::optional<Language> language;
 };
 
 void PrintUsage() {
@@ -77,19 +71,18 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         const std::string_view value = argv[++i];
         bool good = true;
         if (arg == "--data-dir") {
-            options.dataDir = value;
+            options.common.dataDir = value;
             good = !value.empty();
         } else if (arg == "--seconds") {
             options.seconds = ParseNumber(value, 1, 7 * 86400);
             good = options.seconds.has_value();
         } else if (arg == "--today") {
-            options.today = ParseNumber(value, 19700101, 20991231);
-            good = options.today && *options.today / 100 % 100 >= 1 && *options.today / 100 % 100 <= 12 &&
-                   *options.today % 100 >= 1 && *options.today % 100 <= 31;
+            options.common.today = tools::ParseDateArgument(value);
+            good = options.common.today.has_value();
         } else if (arg == "--lang") {
             Language language;
             good = ParseLanguageOption(argv[i], language);
-            options.language = language;
+            options.common.language = language;
         } else {
             good = false;
         }
@@ -172,18 +165,8 @@ private:
     std::string pending_;
 };
 
-void DrainLogToStderr() {
-    for (const LogEntry& entry : DrainLogWindowQueue()) std::fprintf(stderr, "%s\n", entry.text.c_str());
-}
-
 int Run(const Options& options) {
-    if (options.language) SetLanguage(*options.language);
-    if (!options.dataDir.empty()) SetDataFolderOverride(options.dataDir);
-    if (options.today) SetTodayOverride(*options.today);
-    if (GetDataFolder().empty()) {
-        std::fputs("winorvex-acquire: no usable data folder\n", stderr);
-        return kExitNoBox;
-    }
+    if (!tools::ApplyCommonOptions(options.common, "winorvex-acquire")) return kExitNoBox;
 
     // Blocked before any worker exists, so that only the main thread takes them.
     sigset_t stopSignals;
@@ -193,18 +176,7 @@ int Run(const Options& options) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
-    SetSettingsFilePath(GetSettingsFilePath());
-    SetLogFilePath(GetLogFilePath());
-    SetLogWindowAttached(true);
-    LoadStartupSettings();
-    LoadInitialisationSettings();
-    ComputeRaceDays();
-    std::string message;
-    LoadChipTable("OrvexTable.dtb", message);
-    Log(0, message);
-    const std::string detectionFile = GetIncomingDetectionsFilePath();
-    OpenDetectionFile(detectionFile);
-    LogF(0, Tr("+++ Détections sauvegardées sous %s", "+++ Incoming detections saved in %s"), detectionFile.c_str());
+    const std::string detectionFile = tools::OpenStationFiles();
     DetectionFileTail tail(detectionFile);
 
     EventQueue events;
@@ -227,7 +199,7 @@ int Run(const Options& options) {
     BoxManager manager(std::move(services));
     manager.LoadAllSlots();
     if (manager.ConnectAllBoxes() != ConnectAllOutcome::Connected) {
-        DrainLogToStderr();
+        tools::DrainLogToStderr();
         CloseDetectionFile();
         return kExitNoBox;
     }
@@ -238,14 +210,14 @@ int Run(const Options& options) {
     const timespec noWait{0, 0};
     while (Clock::now() < deadline && sigtimedwait(&stopSignals, nullptr, &noWait) < 0) {
         events.Dispatch(manager, std::chrono::milliseconds(100));
-        DrainLogToStderr();
+        tools::DrainLogToStderr();
         tail.Print();
     }
 
     manager.StopAllBoxThreads();
     events.Dispatch(manager, std::chrono::milliseconds(0));
     tail.Print();
-    DrainLogToStderr();
+    tools::DrainLogToStderr();
     std::fprintf(stderr, "%s %s\n", Tr("Détections enregistrées dans", "Detections recorded in"),
                  detectionFile.c_str());
     return kExitOk;

@@ -15,9 +15,6 @@
 #include <string_view>
 #include <vector>
 
-#include "chips/chip_table.h"
-#include "core/folders.h"
-#include "core/local_time.h"
 #include "core/log.h"
 #include "core/settings.h"
 #include "core/station_settings.h"
@@ -29,6 +26,7 @@
 #include "detections/reader_line.h"
 #include "detections/record_detection.h"
 #include "detections/result_list.h"
+#include "common/station_files.h"
 #include "line_pieces.h"
 
 namespace winorvex::feed {
@@ -39,10 +37,8 @@ constexpr int kExitInputError = 1;
 constexpr int kExitUsage = 2;
 
 struct Options {
-    std::string dataDir;
+    tools::CommonOptions common;
     std::string detector;
-    std::optional<int> today;
-    std::optional<Language> language;
     std::vector<std::string> files;
 };
 
@@ -59,20 +55,6 @@ void PrintUsage() {
         stderr);
 }
 
-// A real calendar date written as eight digits.
-std::optional<int> ParseDate(std::string_view text) {
-    if (text.size() != 8) return std::nullopt;
-    int value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    const int month = value / 100 % 100;
-    const int day = value % 100;
-    if (value / 10000 < 1970 || month < 1 || month > 12 || day < 1 || day > 31) return std::nullopt;
-    return value;
-}
-
 // False (after a message) on a bad argument.
 bool ParseArguments(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -87,7 +69,7 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         if (arg == "--data-dir") {
             const char* v = value("--data-dir");
             if (v == nullptr || *v == '\0') return false;
-            options.dataDir = v;
+            options.common.dataDir = v;
         } else if (arg == "--detector") {
             const char* v = value("--detector");
             if (v == nullptr || *v == '\0') return false;
@@ -95,8 +77,8 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         } else if (arg == "--today") {
             const char* v = value("--today");
             if (v == nullptr) return false;
-            options.today = ParseDate(v);
-            if (!options.today) {
+            options.common.today = tools::ParseDateArgument(v);
+            if (!options.common.today) {
                 std::fprintf(stderr, "winorvex-feed: --today wants a date YYYYMMDD, not %s\n", v);
                 return false;
             }
@@ -107,7 +89,7 @@ bool ParseArguments(int argc, char** argv, Options& options) {
                 if (v != nullptr) std::fprintf(stderr, "winorvex-feed: --lang wants fr or en, not %s\n", v);
                 return false;
             }
-            options.language = language;
+            options.common.language = language;
         } else if (arg == "--help" || arg == "-h") {
             return false;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -118,10 +100,6 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         }
     }
     return true;
-}
-
-void DrainLogToStderr() {
-    for (const LogEntry& entry : DrainLogWindowQueue()) std::fprintf(stderr, "%s\n", entry.text.c_str());
 }
 
 void PrintRecord(const CRixResult& record) {
@@ -143,7 +121,7 @@ void HandleLine(DetectionPipeline& pipeline, std::string_view received) {
              pipeline.Box().label.c_str(),
              static_cast<int>(std::min<std::size_t>(line.fullLine.size(), kLogWorkingLimit)), line.fullLine.data());
     }
-    DrainLogToStderr();
+    tools::DrainLogToStderr();
 }
 
 struct FileCloser {
@@ -151,27 +129,8 @@ struct FileCloser {
 };
 
 int Run(const Options& options) {
-    if (options.language) SetLanguage(*options.language);
-    if (!options.dataDir.empty()) SetDataFolderOverride(options.dataDir);
-    if (options.today) SetTodayOverride(*options.today);
-    if (GetDataFolder().empty()) {
-        std::fputs("winorvex-feed: no usable data folder\n", stderr);
-        return kExitInputError;
-    }
-
-    SetSettingsFilePath(GetSettingsFilePath());
-    SetLogFilePath(GetLogFilePath());
-    SetLogWindowAttached(true);
-    LoadStartupSettings();
-    LoadInitialisationSettings();
-    ComputeRaceDays();
-
-    std::string message;
-    LoadChipTable("OrvexTable.dtb", message);
-    Log(0, message);
-    const std::string detectionFile = GetIncomingDetectionsFilePath();
-    OpenDetectionFile(detectionFile);
-    LogF(0, Tr("+++ Détections sauvegardées sous %s", "+++ Incoming detections saved in %s"), detectionFile.c_str());
+    if (!tools::ApplyCommonOptions(options.common, "winorvex-feed")) return kExitInputError;
+    tools::OpenStationFiles();
 
     const std::string detector =
         !options.detector.empty() ? options.detector : ReadSettingText(keys::kOrvexBoxes, "BoxIdDetector0", "31");
@@ -181,7 +140,7 @@ int Run(const Options& options) {
     CLastBoxDetectionList lastReads;
     NullDetectionOutputs outputs;  // no window, no sound, no results program
     DetectionPipeline pipeline(std::move(box), lastReads, outputs);
-    DrainLogToStderr();
+    tools::DrainLogToStderr();
 
     const auto handle = [&pipeline](std::string_view line) { HandleLine(pipeline, line); };
     int status = kExitOk;
@@ -211,7 +170,7 @@ int Run(const Options& options) {
          pipeline.Box().label.c_str(), static_cast<unsigned long long>(counts.tagReads),
          static_cast<unsigned long long>(counts.recorded), static_cast<unsigned long long>(counts.ignored),
          static_cast<unsigned long long>(counts.invalid));
-    DrainLogToStderr();
+    tools::DrainLogToStderr();
     CloseDetectionFile();
     std::fflush(stdout);
     return status;

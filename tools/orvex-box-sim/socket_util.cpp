@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -56,7 +57,14 @@ UniqueFd ListenLoopback(int port, int* bound_port, std::string* error) {
 }
 
 UniqueFd AcceptClient(int listener) {
-    return UniqueFd(::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC));
+    UniqueFd fd(::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC));
+    if (fd.valid()) {
+        // A reader sends each read the moment it happens; without this a slow trickle of reads
+        // would wait for the station's acknowledgements and show up as latency in the station.
+        const int one = 1;
+        ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    }
+    return fd;
 }
 
 WakeFd::WakeFd() : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
