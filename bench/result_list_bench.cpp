@@ -14,7 +14,9 @@ namespace {
 using namespace winorvex;
 
 // Heap bytes in use, as the allocator counts them (headers and chunk padding included).
-std::size_t HeapInUse() { return mallinfo2().uordblks + mallinfo2().hblkhd; }
+std::size_t HeapInUse() {
+    return mallinfo2().uordblks + mallinfo2().hblkhd;
+}
 
 // One million records the way a race makes them: short detector and bib texts, daily times.
 void BM_MemoryPerRecord(benchmark::State& state) {
@@ -33,8 +35,7 @@ void BM_MemoryPerRecord(benchmark::State& state) {
         }
         state.PauseTiming();
         const std::size_t after = HeapInUse();
-        state.counters["bytes_per_record"] =
-            static_cast<double>(after - before) / static_cast<double>(kRecords);
+        state.counters["bytes_per_record"] = static_cast<double>(after - before) / static_cast<double>(kRecords);
         state.counters["sizeof_record"] = static_cast<double>(sizeof(CRixResult));
         ClearResults();
         state.ResumeTiming();

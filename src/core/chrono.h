@@ -23,7 +23,10 @@ public:
 
     void SetNowAbs();
     void SetNowDaily();
-    void Clear() { seconds_ = 0; ms_ = 0; }
+    void Clear() {
+        seconds_ = 0;
+        ms_ = 0;
+    }
     bool IsSet() const { return seconds_ != 0 || ms_ != 0; }
 
     // Text setters: true on success; on failure the value is left as it was.
@@ -45,15 +48,15 @@ public:
     friend bool operator>=(const CChrono& a, const CChrono& b);
 
     // Text forms (French day and month names, UTF-8, whatever the interface language).
-    std::string FormatDateLong() const;           // absolute: "Sam 18 Mai 2024"
-    std::string FormatDateShort() const;          // absolute: "18/05/2024"
-    std::string FormatAbsClockHundredths() const; // absolute: "hh:mm:ss.cc"
-    std::string FormatAbsClock() const;           // absolute: "hh:mm:ss"
-    std::string FormatDailyHundredths() const;    // daily: "26:05:00.30"
-    std::string FormatDailyRoundedUp() const;     // daily, seconds rounded up
-    std::string FormatDailyWithDays() const;      // daily, "+24h 02:05:01"
-    std::string FormatDailyCompact() const;       // daily, rounded up, no ':' nor leading '0'
-    std::string FormatDailyTruncated() const;     // daily, milliseconds ignored
+    std::string FormatDateLong() const;            // absolute: "Sam 18 Mai 2024"
+    std::string FormatDateShort() const;           // absolute: "18/05/2024"
+    std::string FormatAbsClockHundredths() const;  // absolute: "hh:mm:ss.cc"
+    std::string FormatAbsClock() const;            // absolute: "hh:mm:ss"
+    std::string FormatDailyHundredths() const;     // daily: "26:05:00.30"
+    std::string FormatDailyRoundedUp() const;      // daily, seconds rounded up
+    std::string FormatDailyWithDays() const;       // daily, "+24h 02:05:01"
+    std::string FormatDailyCompact() const;        // daily, rounded up, no ':' nor leading '0'
+    std::string FormatDailyTruncated() const;      // daily, milliseconds ignored
 
     // Allocation-free form of FormatDailyHundredths for the per-line path; returns the length
     // written (buffer of at least 24 bytes), always zero-terminated.

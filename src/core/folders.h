@@ -13,12 +13,12 @@ namespace winorvex {
 std::string GetProgramFolder();
 std::string GetDataFolder();
 std::string GetLogFolder();
-std::string GetSettingsFilePath();              // data folder + "/WinORVEX.ini"
-std::string GetLogFilePath();                   // log folder + "/WinORVEX.log"
-std::string GetIncomingDetectionsFilePath();    // log folder + "/WinORVEX-yyyymmdd-hhmmss.dat", now
-std::string GetFtpServersFilePath();            // data folder + "/FtpServers.dat"
-std::string GetDocumentsFolder();               // XDG documents folder, else $HOME
-std::string GetDefaultExportFilePath();         // documents folder + "/WinORVEX.rix"
+std::string GetSettingsFilePath();            // data folder + "/WinORVEX.ini"
+std::string GetLogFilePath();                 // log folder + "/WinORVEX.log"
+std::string GetIncomingDetectionsFilePath();  // log folder + "/WinORVEX-yyyymmdd-hhmmss.dat", now
+std::string GetFtpServersFilePath();          // data folder + "/FtpServers.dat"
+std::string GetDocumentsFolder();             // XDG documents folder, else $HOME
+std::string GetDefaultExportFilePath();       // documents folder + "/WinORVEX.rix"
 
 // Tests and tools: force the data folder (and forget the remembered portable-mode check).
 void SetDataFolderOverride(const std::string& folder);

@@ -19,23 +19,23 @@ inline constexpr const char* kValdrone = "VALDRONE";
 }  // namespace keys
 
 struct StationSettings {
-    std::atomic<int> ignoreInputMsDelta{50};     // GOrvexIgnoreInputMsDelta
-    std::atomic<int> ignoreOutputMsDelta{300};   // GOrvexIgnoreOutputMsDelta
-    std::atomic<int> readMsDelta{1};             // GOrvexReadMsDelta
-    std::atomic<int> connectionTimeout{2};       // GOrvexConnectionTimeout (seconds)
-    std::atomic<int> sendNumbers{1};             // GOrvexSendNumbers
-    std::atomic<int> ignoreUnknownTags{0};       // GOrvexIgnoreUnknownTags
-    std::atomic<int> ignoreLSDetections{0};      // GOrvexIgnoreLSDetections
-    std::atomic<int> ignoreFSDetections{0};      // GOrvexIgnoreFSDetections
-    std::atomic<int> boxReconnectSeconds{30};    // GBoxReconnectSeconds
-    std::atomic<int> daysToAdd{0};               // GDaysToAdd (day offset)
-    std::atomic<bool> beepDetections{true};      // GOrvexBeepDetections
-    std::atomic<bool> beepWhenQuit{true};        // GOrvexBeepWhenQuit
-    std::atomic<int> absClock{0};                // BAbsClock
-    std::atomic<int> logDetections{1};           // BLogDetections
-    std::atomic<int> scrollDetections{1};        // BScrollDetections
-    std::atomic<int> directPort{8283};           // [DirectConnection] Port
-    std::atomic<int> directReconnectSeconds{15}; // [DirectConnection] ReconnectSeconds
+    std::atomic<int> ignoreInputMsDelta{50};      // GOrvexIgnoreInputMsDelta
+    std::atomic<int> ignoreOutputMsDelta{300};    // GOrvexIgnoreOutputMsDelta
+    std::atomic<int> readMsDelta{1};              // GOrvexReadMsDelta
+    std::atomic<int> connectionTimeout{2};        // GOrvexConnectionTimeout (seconds)
+    std::atomic<int> sendNumbers{1};              // GOrvexSendNumbers
+    std::atomic<int> ignoreUnknownTags{0};        // GOrvexIgnoreUnknownTags
+    std::atomic<int> ignoreLSDetections{0};       // GOrvexIgnoreLSDetections
+    std::atomic<int> ignoreFSDetections{0};       // GOrvexIgnoreFSDetections
+    std::atomic<int> boxReconnectSeconds{30};     // GBoxReconnectSeconds
+    std::atomic<int> daysToAdd{0};                // GDaysToAdd (day offset)
+    std::atomic<bool> beepDetections{true};       // GOrvexBeepDetections
+    std::atomic<bool> beepWhenQuit{true};         // GOrvexBeepWhenQuit
+    std::atomic<int> absClock{0};                 // BAbsClock
+    std::atomic<int> logDetections{1};            // BLogDetections
+    std::atomic<int> scrollDetections{1};         // BScrollDetections
+    std::atomic<int> directPort{8283};            // [DirectConnection] Port
+    std::atomic<int> directReconnectSeconds{15};  // [DirectConnection] ReconnectSeconds
 
     // Texts change rarely; read them through these accessors (guarded internally).
     std::string EmptyDetectionsActions() const;

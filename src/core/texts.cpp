@@ -9,9 +9,13 @@ namespace {
 std::atomic<Language> g_language{WINORVEX_DEFAULT_ENGLISH ? Language::English : Language::French};
 }
 
-Language CurrentLanguage() { return g_language.load(std::memory_order_relaxed); }
+Language CurrentLanguage() {
+    return g_language.load(std::memory_order_relaxed);
+}
 
-void SetLanguage(Language language) { g_language.store(language, std::memory_order_relaxed); }
+void SetLanguage(Language language) {
+    g_language.store(language, std::memory_order_relaxed);
+}
 
 bool ParseLanguageOption(const char* value, Language& out) {
     if (value == nullptr) return false;

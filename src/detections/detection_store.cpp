@@ -49,10 +49,11 @@ void ForgetAllDetections(DetectionStoreEvents* events) {
 }
 
 std::string ForgetAllQuestion() {
-    return Tr("Souhaitez vous vraiment vider la liste toutes les détections enregistrées ?\n\n"
-              "ATTENTION !!!  TOUS LES TEMPS  ENREGISTRES SERONT PERDUS !!!",
-              "Do you really want to clear the list of all recorded detections ?\n\n"
-              "CAUTION !!!  ALL RECORDED TIMES WILL BE LOST !!!");
+    return Tr(
+        "Souhaitez vous vraiment vider la liste toutes les détections enregistrées ?\n\n"
+        "ATTENTION !!!  TOUS LES TEMPS  ENREGISTRES SERONT PERDUS !!!",
+        "Do you really want to clear the list of all recorded detections ?\n\n"
+        "CAUTION !!!  ALL RECORDED TIMES WILL BE LOST !!!");
 }
 
 bool RequestForgetAllDetections(OperatorPrompt& prompt, DetectionStoreEvents* events) {

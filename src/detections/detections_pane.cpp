@@ -75,9 +75,13 @@ void AddToDetectionsPane(std::string_view displayText, std::uint32_t serial, con
     Queue().Push(DetectionsPaneLine{MakeDetectionsPaneText(displayText, dailyTime), serial});
 }
 
-DetectionsPaneBatch DrainDetectionsPaneQueue(std::size_t maxLines) { return Queue().Drain(maxLines); }
+DetectionsPaneBatch DrainDetectionsPaneQueue(std::size_t maxLines) {
+    return Queue().Drain(maxLines);
+}
 
-void ClearDetectionsPaneQueue() { Queue().Clear(); }
+void ClearDetectionsPaneQueue() {
+    Queue().Clear();
+}
 
 std::size_t DetectionsPaneModel::MaxTop() const {
     return lines_.size() > visible_ ? lines_.size() - visible_ : 0;
@@ -104,8 +108,9 @@ std::size_t DetectionsPaneModel::Append(DetectionsPaneLine line) {
 std::size_t DetectionsPaneModel::DrainQueue() {
     DetectionsPaneBatch batch = DrainDetectionsPaneQueue();
     if (batch.dropped > 0) {
-        LogF(50, Tr("%d lignes de détections non affichées (affichage en retard)",
-                    "%d detection lines not shown (display lagging)"),
+        LogF(50,
+             Tr("%d lignes de détections non affichées (affichage en retard)",
+                "%d detection lines not shown (display lagging)"),
              static_cast<int>(batch.dropped));
     }
     for (DetectionsPaneLine& line : batch.lines) Append(std::move(line));
@@ -135,7 +140,9 @@ void DetectionsPaneModel::SetVisibleLines(std::size_t count) {
     top_ = std::min(top_, MaxTop());
 }
 
-void DetectionsPaneModel::SetTopLine(std::size_t top) { top_ = std::min(top, MaxTop()); }
+void DetectionsPaneModel::SetTopLine(std::size_t top) {
+    top_ = std::min(top, MaxTop());
+}
 
 void DetectionsPaneModel::ShowLastLines() {
     top_ = lines_.size() > kLinesShownAtEnd ? lines_.size() - kLinesShownAtEnd : 0;

@@ -89,7 +89,7 @@ std::array<int, 4> DetectionsPaneColumnWidths(std::string_view line);
 // ---- remove or restore the selected detections -------------------------------------------
 
 enum class SelectionActivity {
-    None,        // nothing selected, or a selected line has no record: no menu
+    None,  // nothing selected, or a selected line has no record: no menu
     AllActive,
     AllRemoved,
     Mixed,
@@ -116,7 +116,7 @@ std::string RemoveRestoreQuestion(bool remove, const std::vector<CRixResult>& se
 
 // Asks the question and, on Yes, sets the active flags and refreshes the recorded count.
 // The detection file keeps every line ever written. Returns the number of records changed.
-std::size_t RemoveOrRestoreSelection(bool remove, const std::vector<std::uint32_t>& serials,
-                                     OperatorPrompt& prompt, DetectionStoreEvents* events);
+std::size_t RemoveOrRestoreSelection(bool remove, const std::vector<std::uint32_t>& serials, OperatorPrompt& prompt,
+                                     DetectionStoreEvents* events);
 
 }  // namespace winorvex

@@ -44,12 +44,15 @@ const char* RestoreSelectedMenuText() {
     return Tr("Restaurer les détections sélectionnées", "Restore selected detections");
 }
 
-const char* CancelMenuText() { return Tr("Annuler", "Cancel"); }
+const char* CancelMenuText() {
+    return Tr("Annuler", "Cancel");
+}
 
 std::string RemoveRestoreQuestion(bool remove, const std::vector<CRixResult>& selected) {
     if (selected.size() == 1) {
-        const char* pattern = remove ? Tr("Supprimer la détection %s du dossard %s ?", "Remove detection %s of runner %s ?")
-                                     : Tr("Restaurer la détection %s du dossard %s ?", "Restore detection %s of runner %s ?");
+        const char* pattern =
+            remove ? Tr("Supprimer la détection %s du dossard %s ?", "Remove detection %s of runner %s ?")
+                   : Tr("Restaurer la détection %s du dossard %s ?", "Restore detection %s of runner %s ?");
         return Format(pattern, selected.front().timeText.c_str(), selected.front().bib.c_str());
     }
     const char* pattern = remove ? Tr("Supprimer ces %d détections?", "Remove those %d detections?")

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cstddef>
-
 #include <utility>
 
 namespace winorvex {

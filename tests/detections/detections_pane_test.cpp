@@ -7,7 +7,9 @@ namespace {
 
 using DetectionsPaneTest = StoreFixture;
 
-DetectionsPaneLine Line(std::size_t number) { return {"line " + std::to_string(number), 0}; }
+DetectionsPaneLine Line(std::size_t number) {
+    return {"line " + std::to_string(number), 0};
+}
 
 TEST_F(DetectionsPaneTest, ShownLineCarriesTheDayPrefixAndVisibleLineEnds) {
     const CChrono secondDay(25 * 3600 + 2 * 60 + 3, 40);

@@ -19,8 +19,8 @@ ScratchDir::ScratchDir() {
     static std::atomic<unsigned> counter{0};
     const auto base = fs::temp_directory_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = base / ("winorvex-test-" + std::to_string(::getpid()) + "-" +
-                                 std::to_string(counter.fetch_add(1)));
+        auto candidate =
+            base / ("winorvex-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1)));
         std::error_code ec;
         if (fs::create_directory(candidate, ec)) {
             path_ = candidate;
@@ -44,7 +44,9 @@ std::string ScratchDir::WriteFile(const std::string& name, const std::string& by
     return full.string();
 }
 
-std::string ScratchDir::ReadFile(const std::string& name) const { return ReadWholeFile((path_ / name).string()); }
+std::string ScratchDir::ReadFile(const std::string& name) const {
+    return ReadWholeFile((path_ / name).string());
+}
 
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

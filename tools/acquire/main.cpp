@@ -20,12 +20,12 @@
 #include <string_view>
 #include <utility>
 
+#include "common/station_files.h"
 #include "core/log.h"
 #include "core/station_events.h"
 #include "core/texts.h"
 #include "detections/detection_file.h"
 #include "detections/record_detection.h"
-#include "common/station_files.h"
 #include "reader/box_manager.h"
 
 namespace winorvex::acquire {

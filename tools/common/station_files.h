@@ -10,8 +10,8 @@
 namespace winorvex::tools {
 
 struct CommonOptions {
-    std::string dataDir;            // empty: WINORVEX_DATA_DIR, else the normal data folder
-    std::optional<int> today;       // yyyymmdd standing in for the computer's date
+    std::string dataDir;       // empty: WINORVEX_DATA_DIR, else the normal data folder
+    std::optional<int> today;  // yyyymmdd standing in for the computer's date
     std::optional<Language> language;
 };
 

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/station_files.h"
 #include "core/log.h"
 #include "core/settings.h"
 #include "core/station_settings.h"
@@ -26,7 +27,6 @@
 #include "detections/reader_line.h"
 #include "detections/record_detection.h"
 #include "detections/result_list.h"
-#include "common/station_files.h"
 #include "line_pieces.h"
 
 namespace winorvex::feed {
