@@ -38,6 +38,10 @@ std::string FindChip(int bib);
 // The current table, for callers that make several lookups on one consistent table. Never null:
 // an empty table when nothing is loaded.
 std::shared_ptr<const ChipTable> ChipTableSnapshot();
+// The same for the per-read path of the workers: the table this thread holds, refreshed only when
+// a reload happened since its last use, so a read takes no lock and touches no shared count.
+// Valid until this thread's next call of this function or of ChipTableCount, FindBib, FindChip.
+const ChipTable& ChipTableForThisThread();
 
 class ChipTable {
 public:

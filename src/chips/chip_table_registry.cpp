@@ -131,6 +131,10 @@ std::shared_ptr<const ChipTable> ChipTableSnapshot() {
     return TheRegistry().Current();
 }
 
+const ChipTable& ChipTableForThisThread() {
+    return TableForThisThread();
+}
+
 bool LoadChipTableFrom(const std::string& dataFolder, const std::string& programFolder, const std::string& fileName,
                        std::string& message) {
     static constexpr const char* kDefaultName = "ChipTable.dtb";

@@ -85,12 +85,12 @@ std::size_t FormatDetectionDisplayText(char* buffer, std::size_t capacity, std::
         return FormatTo(buffer, capacity, "%.*s\t# %.*s", nameLength, boxName.data(), Length(identifier),
                         identifier.data());
     }
-    const std::shared_ptr<const ChipTable> table = ChipTableSnapshot();
-    if (!table || table->Count() == 0) {
+    const ChipTable& table = ChipTableForThisThread();
+    if (table.Count() == 0) {
         return FormatTo(buffer, capacity, "%.*s\t%.*s", nameLength, boxName.data(), Length(chip), chip.data());
     }
     std::int32_t bib = -1;
-    if (table->FindBib(chip, bib)) {
+    if (table.FindBib(chip, bib)) {
         return FormatTo(buffer, capacity, "%.*s\t%.*s\t# %d", nameLength, boxName.data(), Length(chip), chip.data(),
                         bib);
     }

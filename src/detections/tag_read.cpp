@@ -123,10 +123,10 @@ bool DecodeTagRead(std::string_view line, DecodedRead& out) {
     const StationSettings& settings = Settings();
     if (settings.sendNumbers.load(std::memory_order_relaxed) == 0) return true;
 
-    const std::shared_ptr<const ChipTable> table = ChipTableSnapshot();
-    if (!table || table->Count() == 0) return false;  // no reason text: logged as an invalid detection
+    const ChipTable& table = ChipTableForThisThread();
+    if (table.Count() == 0) return false;  // no reason text: logged as an invalid detection
     std::int32_t bib = -1;
-    if (table->FindBib(chip, bib)) {
+    if (table.FindBib(chip, bib)) {
         char number[16];
         const std::size_t length = FormatTo(number, sizeof number, "%u", static_cast<unsigned>(bib));
         out.SetIdentifier(std::string_view(number, length));

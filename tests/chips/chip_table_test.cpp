@@ -249,6 +249,12 @@ TEST_F(ChipTableTest, ReloadWhileWorkersLookUpShowsWholeTablesOnly) {
                 if (FindBib(chip, bib) && bib != w * 37 && bib != w * 37 + 1000) faults.fetch_add(1);
                 const auto snap = ChipTableSnapshot();
                 if (snap->Count() != 0 && snap->Count() != kCount) faults.fetch_add(1);
+                // The decoding path's lock-free view: whole tables only, and lookups agree with it.
+                const ChipTable& mine = ChipTableForThisThread();
+                if (mine.Count() != 0 && mine.Count() != kCount) faults.fetch_add(1);
+                if (mine.Count() != 0 && (!mine.FindBib(chip, bib) || (bib != w * 37 && bib != w * 37 + 1000))) {
+                    faults.fetch_add(1);
+                }
             }
         });
     }
