@@ -77,6 +77,9 @@ ConnectAllOutcome BoxManager::ConnectAllBoxes() {
     for (COrvexBox& box : boxes_) {
         const CComBox* transport = box.Transport();
         if (transport == nullptr || !transport->IsConfigured()) continue;
+        // A worker that has just lost or given up its box may still be finishing: let it end
+        // first, or the box would be connected with no worker to read it.
+        if (HasWorker(box.BoxNumber())) StopBoxThread(box.BoxNumber());
         if (winorvex::ConnectBox(box)) ++connected;
     }
     if (connected == 0) {

@@ -61,8 +61,10 @@ bool CSerialComBox::Close() {
     if (IsConnected()) {
         Stop();
         Shutdown();
-        openMarker_.store(0);
     }
+    // Cleared even when the port is already shut: a stop that lands between the port opening and
+    // the marker being set would otherwise leave the box "active" with no port behind it.
+    openMarker_.store(0);
     return true;
 }
 

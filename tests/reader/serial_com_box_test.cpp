@@ -326,5 +326,19 @@ TEST_F(SerialTransportChoiceTest, TheHostTextPicksTheTransportAndLoadingExchange
     EXPECT_EQ(box.GetLabel(), "Box 1 [reader:10000 12]");
 }
 
+// A stop can shut the port before the connection marks it open; closing must still leave the box
+// inactive, or the connect button would take it for a connected box forever.
+TEST(SerialComBoxParameters, CloseClearsTheOpenMarkerEvenWithThePortAlreadyShut) {
+    CSerialComBox box;
+    box.SetParameters("31", "/dev/pts/7", 9600);
+    box.SetHandle(8559);
+    ASSERT_TRUE(box.IsActive());
+    EXPECT_TRUE(box.Close());
+    int handle = -1;
+    box.GetHandle(handle);
+    EXPECT_EQ(handle, 0);
+    EXPECT_FALSE(box.IsActive());
+}
+
 }  // namespace
 }  // namespace winorvex

@@ -82,7 +82,7 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         } else if (arg == "--lang") {
             Language language;
             good = ParseLanguageOption(argv[i], language);
-            options.common.language = language;
+            if (good) options.common.language = language;
         } else {
             good = false;
         }
