@@ -76,9 +76,8 @@ TEST_F(BoxStationTest, ADroppedReaderIsReconnectedWithAnEmptyLastReadList) {
 
     ASSERT_EQ(reader.Drop(), "ok");
     // The worker logs the success before it plays the sound: wait for both.
-    ASSERT_TRUE(Pump([&] {
-        return LogHas("Reconnection successful") && sounds_.Count(StationSound::BoxReconnected) >= 1;
-    }));
+    ASSERT_TRUE(
+        Pump([&] { return LogHas("Reconnection successful") && sounds_.Count(StationSound::BoxReconnected) >= 1; }));
     EXPECT_EQ(events_.Count(1, true), 1);
     EXPECT_EQ(sounds_.Count(StationSound::BoxLost), 1);
     EXPECT_EQ(sounds_.Count(StationSound::BoxReconnected), 1);
