@@ -6,27 +6,13 @@
 
 #include <cerrno>
 
+#include "core/unique_fd.h"
+
 namespace winorvex {
 
 namespace {
 
 constexpr auto kCheckInterval = std::chrono::seconds(1);
-
-// Writes everything, going on after a signal or a short write (a full disk may cut a write short;
-// the rest is still worth trying rather than silently lost). Returns the number of bytes written.
-std::size_t WriteAll(int fd, const char* data, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        if (n == 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
-}
 
 }  // namespace
 
@@ -57,7 +43,7 @@ bool LogFileSink::Append(std::string_view bytes) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         const std::shared_ptr<Handle> handle = Acquire();
         if (!handle) return false;
-        const std::size_t written = WriteAll(handle->fd, bytes.data(), bytes.size());
+        const std::size_t written = WriteFully(handle->fd, bytes.data(), bytes.size());
         if (written == bytes.size()) return true;
         Forget(handle);
         if (written > 0) return false;

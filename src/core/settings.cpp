@@ -13,6 +13,7 @@
 #include <unordered_map>
 
 #include "core/ini_document.h"
+#include "core/unique_fd.h"
 
 namespace winorvex {
 
@@ -48,54 +49,24 @@ FileStamp StampOf(const std::string& path) {
     return StampFrom(st);
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
 // Reads the whole file and the stamp of what was read. An unreadable file reads as empty.
 std::string ReadWithStamp(const std::string& path, FileStamp& stamp) {
     stamp = {};
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return {};
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.IsOpen()) return {};
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
     stamp = StampFrom(st);
     std::string text;
     text.reserve(static_cast<std::size_t>(st.st_size));
     char buffer[8192];
     while (true) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         text.append(buffer, static_cast<std::size_t>(n));
     }
     return text;
-}
-
-bool WriteAll(int fd, const std::string& content) {
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 // Writes a sibling temporary file and renames it over the target, so that a reader (or a crash)
@@ -113,13 +84,13 @@ bool ReplaceFile(const std::string& path, const std::string& content, FileStamp&
         if (raw < 0 && errno != EEXIST) return false;
     }
     if (raw < 0) return false;
-    Fd fd(raw);
+    UniqueFd fd(raw);
 
     bool ok = true;
-    if (hadFile) ok = ::fchmod(fd.get(), previous.st_mode & 07777) == 0;
-    ok = ok && WriteAll(fd.get(), content);
+    if (hadFile) ok = ::fchmod(fd.Get(), previous.st_mode & 07777) == 0;
+    ok = ok && WriteAll(fd.Get(), content.data(), content.size());
     struct stat written {};
-    ok = ok && ::fstat(fd.get(), &written) == 0;
+    ok = ok && ::fstat(fd.Get(), &written) == 0;
     ok = fd.Close() && ok;
     ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) {

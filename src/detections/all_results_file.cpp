@@ -14,7 +14,7 @@
 #include "detections/detection_file.h"
 #include "detections/detection_store.h"
 #include "detections/result_list.h"
-#include "detections/unique_fd.h"
+#include "core/unique_fd.h"
 
 namespace winorvex {
 namespace {

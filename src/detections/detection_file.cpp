@@ -10,7 +10,7 @@
 #include "core/log.h"
 #include "core/texts.h"
 #include "detections/result_list.h"
-#include "detections/unique_fd.h"
+#include "core/unique_fd.h"
 
 namespace winorvex {
 namespace {

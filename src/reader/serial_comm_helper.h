@@ -20,7 +20,7 @@
 #include <string_view>
 #include <thread>
 
-#include "detections/unique_fd.h"
+#include "core/unique_fd.h"
 #include "platform/serial_port.h"
 #include "reader/serial_buffer.h"
 

@@ -37,8 +37,13 @@ private:
     int fd_ = -1;
 };
 
-// Writes the whole buffer, going on after short writes and interruptions. False with errno set
-// on failure.
-bool WriteAll(int fd, const char* data, std::size_t length);
+// Writes the buffer, going on after short writes and interruptions. Returns the number of bytes
+// written: all of them, or fewer with errno set (a full disk may cut a write short; the part
+// written is reported so a caller never writes it twice).
+std::size_t WriteFully(int fd, const char* data, std::size_t length);
+// True when the whole buffer was written; errno set otherwise.
+inline bool WriteAll(int fd, const char* data, std::size_t length) {
+    return WriteFully(fd, data, length) == length;
+}
 
 }  // namespace winorvex
