@@ -11,10 +11,10 @@
 
 #include "core/log.h"
 #include "core/texts.h"
+#include "core/unique_fd.h"
 #include "detections/detection_file.h"
 #include "detections/detection_store.h"
 #include "detections/result_list.h"
-#include "core/unique_fd.h"
 
 namespace winorvex {
 namespace {

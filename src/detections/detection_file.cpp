@@ -9,8 +9,8 @@
 
 #include "core/log.h"
 #include "core/texts.h"
-#include "detections/result_list.h"
 #include "core/unique_fd.h"
+#include "detections/result_list.h"
 
 namespace winorvex {
 namespace {
