@@ -18,19 +18,13 @@ endif()
 find_package(Threads REQUIRED)
 target_link_libraries(winorvex_options INTERFACE Threads::Threads)
 
-# add_winorvex_library(name dir deps...): one static library per source folder.
+# add_winorvex_library(name SOURCES files... LIBS libs...): one static library per source folder,
+# linking only the libraries below it.
 function(add_winorvex_library name)
-  file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  if(_srcs)
-    add_library(${name} STATIC ${_srcs})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${name} PUBLIC winorvex_options ${ARGN})
-  else()
-    # A folder whose sources have not landed yet still exports its headers.
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${name} INTERFACE winorvex_options ${ARGN})
-  endif()
+  cmake_parse_arguments(L "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${L_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC winorvex_options ${L_LIBS})
 endfunction()
 
 # add_winorvex_test(name sources... LIBS libs...): one GoogleTest executable, each test visible to CTest.

@@ -1,10 +1,45 @@
 #pragma once
 // What worker threads tell the station, and what the station asks of the operator and the
 // speakers. Workers never wait for the station: implementations post (queued) and return.
+//
+// Every event crossing threads is a copyable value; nothing in it points into another thread's data.
 #include <string>
 #include <string_view>
 
 namespace winorvex {
+
+// The direct connection to the results program.
+enum class DirectLinkState {
+    Connecting = 1,
+    Connected = 2,
+    Closed = 3,  // closed on request, lost, or could not connect
+};
+
+struct DirectLinkStateEvent {
+    DirectLinkState state = DirectLinkState::Closed;
+    // Closed only: true when the link was up and went away without being asked to.
+    bool lost = false;
+    std::string reason;  // Closed only: why, for the log (may be empty)
+};
+
+// One line received from the results program, without its line end, already UTF-8.
+struct DirectLineEvent {
+    std::string line;
+};
+
+// A transfer of the FTP job thread changed state.
+struct FtpJobStateEvent {
+    int state = 0;  // the job's state number (started, done, failed ...)
+    std::string label;
+    std::string remoteName;
+    std::string errorText;  // failed only
+};
+
+// An alert raised on any thread, shown by the station on its own thread.
+struct AlertEvent {
+    std::string text;
+    bool withMessageBox = false;
+};
 
 // Posted by worker threads; the Qt implementation queues to the station thread, tests record.
 class StationEventSink {
@@ -13,6 +48,23 @@ public:
     // A box's connection changed. unexpected: false when the program stopped the box or a
     // reconnection is under way or was abandoned, true on an unexpected loss.
     virtual void OnBoxConnectionEvent(int boxNumber, bool unexpected) = 0;
+    // The number of recorded (or active) detections changed; implementations coalesce bursts.
+    virtual void OnRecordedCountChanged() = 0;
+    virtual void OnDirectLinkState(const DirectLinkStateEvent& event) = 0;
+    virtual void OnDirectLine(const DirectLineEvent& event) = 0;
+    virtual void OnFtpJobState(const FtpJobStateEvent& event) = 0;
+    virtual void OnAlert(const AlertEvent& event) = 0;
+};
+
+// For tools and tests that listen to nothing.
+class NullStationEventSink : public StationEventSink {
+public:
+    void OnBoxConnectionEvent(int, bool) override {}
+    void OnRecordedCountChanged() override {}
+    void OnDirectLinkState(const DirectLinkStateEvent&) override {}
+    void OnDirectLine(const DirectLineEvent&) override {}
+    void OnFtpJobState(const FtpJobStateEvent&) override {}
+    void OnAlert(const AlertEvent&) override {}
 };
 
 // The station's sounds, by their resource numbers.
@@ -30,7 +82,7 @@ enum class StationSound {
 class SoundPlayer {
 public:
     virtual ~SoundPlayer() = default;
-    // Asynchronous; no audio device means silence, never an error.
+    // Asynchronous and callable from any thread; no audio device means silence, never an error.
     virtual void Play(StationSound sound) = 0;
 };
 

@@ -13,7 +13,7 @@
 
 namespace winorvex::test {
 
-class QueuedStationEvents : public StationEventSink {
+class QueuedStationEvents : public NullStationEventSink {
 public:
     using Event = std::pair<int, bool>;  // box number, unexpected
 

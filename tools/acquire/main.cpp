@@ -95,7 +95,7 @@ bool ParseArguments(int argc, char** argv, Options& options) {
 }
 
 // The station's event loop stand-in: workers post here, the main thread handles.
-class EventQueue final : public StationEventSink {
+class EventQueue final : public NullStationEventSink {
 public:
     void OnBoxConnectionEvent(int boxNumber, bool unexpected) override {
         {
