@@ -143,8 +143,7 @@ void BM_AcceptedRead(benchmark::State& state) {
     lines.reserve(kChips);
     for (int i = 0; i < kChips; ++i) lines.push_back(TagLine(i, 8L * 360000 + i * 100L));
     CLastBoxDetectionList lastReads;
-    NullDetectionOutputs outputs;
-    DetectionPipeline pipeline({"Box 1 [bench:0 31]", "31", "[bench:0 31]"}, lastReads, outputs);
+    DetectionPipeline pipeline({"Box 1 [bench:0 31]", "31", "[bench:0 31]"}, lastReads, PipelineServices{});
 
     std::size_t next = 0;
     std::uint64_t allocations = 0;
@@ -174,8 +173,7 @@ void BM_DroppedRead(benchmark::State& state) {
     TheStation();
     SetLogFileLevel(static_cast<int>(state.range(0)));
     CLastBoxDetectionList lastReads;
-    NullDetectionOutputs outputs;
-    DetectionPipeline pipeline({"Box 1 [bench:0 31]", "31", "[bench:0 31]"}, lastReads, outputs);
+    DetectionPipeline pipeline({"Box 1 [bench:0 31]", "31", "[bench:0 31]"}, lastReads, PipelineServices{});
     const std::string line = TagLine(42, 9L * 360000);
     Handle(pipeline, line);  // the first read is recorded; every later one is a repeat
     // Warm up once so that buffers that keep their capacity have it.

@@ -127,7 +127,7 @@ double Throughput(const Config& config, int boxes) {
     bool complete = true;
     double slowest = 0;
     for (std::size_t i = 0; i < workers.size(); ++i) {
-        const BoxWorkerCounts counts = workers[i]->Counts();
+        const DetectionCounters counts = workers[i]->Counts();
         const std::uint64_t sent = readers[i]->Stats()->engine.reads_sent;
         const std::uint64_t handled = counts.recorded + counts.ignored + counts.invalid;
         const bool whole = counts.tagReads == sent && handled == sent && sent == config.reads;
@@ -188,8 +188,6 @@ public:
         const std::size_t n = count_.fetch_add(1);
         if (n < stamps_.size()) stamps_[n] = sim::SteadyNowNs();
     }
-    void PlayDetectionSound() override {}
-    void RefreshRecordedCount() override {}
     void AddToDetectionsPane(std::string_view, std::uint32_t, const CChrono&) override {}
     const std::vector<std::int64_t>& Stamps() const { return stamps_; }
 
@@ -213,7 +211,7 @@ bool Latency(const Config& config, const std::string& folder) {
     while (worker->Counts().tagReads < config.latencyReads && Clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    const BoxWorkerCounts counts = worker->Counts();
+    const DetectionCounters counts = worker->Counts();
     worker.reset();
     reader->Stop();  // flushes the latency log
     // Reads are mapped to records by their order, so every one of them must have been recorded.

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 SANITIZE=${SANITIZE:-address,undefined}
 dir=build-$(echo "$SANITIZE" | tr ',' '-')
-BUILD_DIR=$dir BUILD_TYPE=Debug scripts/build.sh -DWINORVEX_SANITIZE="$SANITIZE" -DWINORVEX_BUILD_BENCH=OFF
+BUILD_DIR=$dir BUILD_TYPE=Debug scripts/build.sh -DWINORVEX_SANITIZE="$SANITIZE" -DWINORVEX_BUILD_BENCH=OFF -DWINORVEX_BUILD_STATION=OFF
 cd "$dir"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

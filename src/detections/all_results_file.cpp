@@ -92,12 +92,11 @@ bool WriteAllResults(const std::string& path) {
     int error = 0;
     {
         auto writer = std::make_unique<BlockWriter>(fd.Get());
-        // Under the list's lock: the file shows one state of the list.
-        auto lock = LockResultList();
+        // One state of the list, copied under its lock; the writing happens outside it, so the
+        // box workers never wait for the disk of an export.
+        const std::vector<CRixResult> records = CopyActiveResults();
         int ordinal = 0;
-        ForEachResult([&](const CRixResult& record) {
-            if (record.IsActive()) writer->Add(++ordinal, record);
-        });
+        for (const CRixResult& record : records) writer->Add(++ordinal, record);
         if (!writer->Finish()) error = writer->Error();
     }
     if (error == 0 && ::fsync(fd.Get()) != 0) error = errno;

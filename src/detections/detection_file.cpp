@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <mutex>
 #include <system_error>
 
 #include "core/log.h"
@@ -15,12 +16,15 @@
 namespace winorvex {
 namespace {
 
-// Guarded by the result list's lock, so that a line is never written to a file that another
-// thread is closing, and lines reach the file in list order.
-struct DetectionFileState {
+// The result list calls the writer under its own lock, so lines reach the file in list order;
+// this mutex (always taken after the list's) keeps a line from going to a file being closed.
+struct DetectionFileState final : RecordLineWriter {
+    std::mutex mutex;
     UniqueFd fd;
     std::string path;
     bool writeErrorLogged = false;
+
+    void WriteRecordLine(int position, const CRixResult& result) override { WriteDetectionFileLine(position, result); }
 };
 
 DetectionFileState& State() {
@@ -67,9 +71,11 @@ std::string FormatDetectionFileLine(int position, const CRixResult& result) {
 
 void OpenDetectionFile(const std::string& path) {
     int openError = 0;
+    // Taken before this file's mutex: the list's lock always comes first.
+    SetRecordLineWriter(&State());
     {
-        auto lock = LockResultList();
         DetectionFileState& state = State();
+        std::lock_guard lock(state.mutex);
         if (state.fd.IsOpen() && state.path == path) return;
         state.fd.Reset();
         state.path = path;
@@ -77,7 +83,7 @@ void OpenDetectionFile(const std::string& path) {
         state.fd = UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
         if (!state.fd.IsOpen()) openError = errno;
     }
-    // Logged outside the list's lock: recorders need not wait for the log file.
+    // Logged outside the lock: recorders need not wait for the log file.
     LogF(0, Tr("Ouverture fichier de détections : %s", "Opening detection file : %s"), path.c_str());
     if (openError != 0) {
         LogF(0, Tr("Erreur ouverture fichier de détections : %s", "Error opening detection file : %s"), path.c_str());
@@ -86,23 +92,26 @@ void OpenDetectionFile(const std::string& path) {
 }
 
 void CloseDetectionFile() {
-    auto lock = LockResultList();
-    State().fd.Reset();
+    DetectionFileState& state = State();
+    std::lock_guard lock(state.mutex);
+    state.fd.Reset();
 }
 
 bool IsDetectionFileOpen() {
-    auto lock = LockResultList();
-    return State().fd.IsOpen();
+    DetectionFileState& state = State();
+    std::lock_guard lock(state.mutex);
+    return state.fd.IsOpen();
 }
 
 std::string DetectionFilePath() {
-    auto lock = LockResultList();
-    return State().path;
+    DetectionFileState& state = State();
+    std::lock_guard lock(state.mutex);
+    return state.path;
 }
 
 bool WriteDetectionFileLine(int position, const CRixResult& result) {
-    auto lock = LockResultList();
     DetectionFileState& state = State();
+    std::lock_guard lock(state.mutex);
     if (!state.fd.IsOpen()) return false;
 
     char buffer[512];

@@ -16,8 +16,9 @@ void CloseDetectionFile();
 bool IsDetectionFileOpen();
 std::string DetectionFilePath();
 
-// Writes one record's line with this position. Called by the result list under its lock;
-// returns false when no file is open or the write failed (logged once per opened file).
+// Writes one record's line with this position. The result list calls it (as its record line
+// writer) under its lock; returns false when no file is open or the write failed (logged once
+// per opened file).
 bool WriteDetectionFileLine(int position, const CRixResult& result);
 
 // "%d\t%s\t%s\t%d\t%s\t%d\r\n" of position, detector, bib, 1, time text, 2 (absolute) or 1.

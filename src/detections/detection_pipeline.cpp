@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/log.h"
+#include "core/station_events.h"
 #include "core/station_settings.h"
 #include "core/texts.h"
 #include "detections/detection_filter.h"
@@ -18,9 +19,13 @@ int LogLength(std::string_view text) {
 
 }  // namespace
 
-DetectionPipeline::DetectionPipeline(BoxIdentity box, CLastBoxDetectionList& lastReads, DetectionOutputs& outputs,
-                                     DownloadSink* download)
-    : box_(std::move(box)), lastReads_(lastReads), outputs_(outputs), download_(download) {
+DetectionPipeline::DetectionPipeline(BoxIdentity box, CLastBoxDetectionList& lastReads, PipelineServices services)
+    : box_(std::move(box)),
+      lastReads_(lastReads),
+      outputs_(services.outputs != nullptr ? *services.outputs : silent_),
+      events_(services.events),
+      sounds_(services.sounds),
+      download_(services.download) {
     read_.error.reserve(256);
 }
 
@@ -83,8 +88,10 @@ LineOutcome DetectionPipeline::Drop(LineOutcome outcome) {
 
 void DetectionPipeline::ShowRecorded() {
     const StationSettings& settings = Settings();
-    outputs_.RefreshRecordedCount();
-    if (settings.beepDetections.load(std::memory_order_relaxed)) outputs_.PlayDetectionSound();
+    if (events_ != nullptr) events_->OnRecordedCountChanged();
+    if (sounds_ != nullptr && settings.beepDetections.load(std::memory_order_relaxed)) {
+        sounds_->Play(StationSound::Detection);
+    }
     if (settings.logDetections.load(std::memory_order_relaxed) == 0) return;
     char text[512];
     const std::size_t length = FormatDetectionDisplayText(text, sizeof text, box_.description, read_);

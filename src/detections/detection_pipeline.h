@@ -15,6 +15,9 @@
 
 namespace winorvex {
 
+class SoundPlayer;
+class StationEventSink;
+
 // The box's download of the reader memory into a file, implemented by the box.
 struct DownloadSink {
     virtual ~DownloadSink() = default;
@@ -39,6 +42,14 @@ struct DetectionCounters {
     std::uint64_t downloaded = 0;
 };
 
+// Where a recorded detection is announced besides the result list; each may be null.
+struct PipelineServices {
+    DetectionOutputs* outputs = nullptr;  // forwarding and the detections pane
+    StationEventSink* events = nullptr;   // the recorded count changed
+    SoundPlayer* sounds = nullptr;        // the detection sound
+    DownloadSink* download = nullptr;     // the box's download of the reader memory
+};
+
 struct BoxIdentity {
     std::string label;        // "Box 1 [host:port id]": names the box in log messages
     std::string detectorId;   // detector identifier given to its records
@@ -47,8 +58,7 @@ struct BoxIdentity {
 
 class DetectionPipeline {
 public:
-    DetectionPipeline(BoxIdentity box, CLastBoxDetectionList& lastReads, DetectionOutputs& outputs,
-                      DownloadSink* download = nullptr);
+    DetectionPipeline(BoxIdentity box, CLastBoxDetectionList& lastReads, PipelineServices services);
     DetectionPipeline(const DetectionPipeline&) = delete;
     DetectionPipeline& operator=(const DetectionPipeline&) = delete;
 
@@ -75,7 +85,10 @@ private:
 
     BoxIdentity box_;
     CLastBoxDetectionList& lastReads_;
+    NullDetectionOutputs silent_;
     DetectionOutputs& outputs_;
+    StationEventSink* events_;
+    SoundPlayer* sounds_;
     DownloadSink* download_;
     DetectionCounters counters_;
     DecodedRead read_;

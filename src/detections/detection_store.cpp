@@ -21,26 +21,20 @@ std::string RecordedCountText() {
     return Format("%d détection%s enregistrée%s", n, plural, plural);
 }
 
-void ForgetAllDetections(DetectionStoreEvents* events) {
-    std::size_t forgotten = 0;
-    {
-        // Counted and cleared as one step, so the count logged is the count deleted.
-        auto lock = LockResultList();
-        forgotten = CountActiveResults();
-        ClearResults();
-    }
+void ForgetAllDetections(StationEventSink* events, SoundPlayer* sounds) {
+    // Counted and cleared as one step, so the count logged is the count deleted.
+    const std::size_t forgotten = ClearResults();
     // Lines still waiting for the pane show records that are gone.
     ClearDetectionsPaneQueue();
-    if (events != nullptr) events->ClearDetectionsPane();
     ClearAllLastReadLists();
 
-    if (events != nullptr) events->RefreshRecordedCount();
+    if (events != nullptr) events->OnRecordedCountChanged();
     const int n = static_cast<int>(forgotten);
     LogF(0,
          Tr("+ Remise à zéro de la liste des détections effectuée. (%d détection%s)",
             "+ Detection list reset done. (%d detection%s)"),
          n, n > 1 ? "s" : "");
-    if (events != nullptr) events->PlayCompletionSound();
+    if (sounds != nullptr) sounds->Play(StationSound::Completion);
 
     CloseDetectionFile();
     const std::string path = GetIncomingDetectionsFilePath();
@@ -56,20 +50,20 @@ std::string ForgetAllQuestion() {
         "CAUTION !!!  ALL RECORDED TIMES WILL BE LOST !!!");
 }
 
-bool RequestForgetAllDetections(OperatorPrompt& prompt, DetectionStoreEvents* events) {
+bool RequestForgetAllDetections(OperatorPrompt& prompt, StationEventSink* events, SoundPlayer* sounds) {
     if (CountActiveResults() == 0) return false;
     if (!prompt.AskYesNo(ForgetAllQuestion(), false)) return false;
-    ForgetAllDetections(events);
+    ForgetAllDetections(events, sounds);
     return true;
 }
 
-bool ExportAllDetections(const std::string& path, DetectionStoreEvents* events) {
+bool ExportAllDetections(const std::string& path, SoundPlayer* sounds) {
     // A file that could not be written is not announced as exported: WriteAllResults has
     // already said why.
     if (!WriteAllResults(path)) return false;
     LogF(0, Tr("+ Export des détections effectué dans le fichier [%s]", "+ Detections exported in file [%s]"),
          path.c_str());
-    if (events != nullptr) events->PlayCompletionSound();
+    if (sounds != nullptr) sounds->Play(StationSound::Completion);
     return true;
 }
 

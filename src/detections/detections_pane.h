@@ -17,7 +17,7 @@
 namespace winorvex {
 
 class OperatorPrompt;
-class DetectionStoreEvents;
+class StationEventSink;
 
 // One line of the pane and the serial of the record it shows (0: no record).
 struct DetectionsPaneLine {
@@ -117,6 +117,6 @@ std::string RemoveRestoreQuestion(bool remove, const std::vector<CRixResult>& se
 // Asks the question and, on Yes, sets the active flags and refreshes the recorded count.
 // The detection file keeps every line ever written. Returns the number of records changed.
 std::size_t RemoveOrRestoreSelection(bool remove, const std::vector<std::uint32_t>& serials, OperatorPrompt& prompt,
-                                     DetectionStoreEvents* events);
+                                     StationEventSink* events);
 
 }  // namespace winorvex

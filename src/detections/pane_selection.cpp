@@ -10,18 +10,12 @@ namespace winorvex {
 SelectionActivity ClassifySelection(const std::vector<std::uint32_t>& serials, std::vector<CRixResult>* records) {
     if (records != nullptr) records->clear();
     if (serials.empty()) return SelectionActivity::None;
-    std::size_t active = 0;
     // One state of the list for the whole selection.
-    auto lock = LockResultList();
-    CRixResult record;
-    for (std::uint32_t serial : serials) {
-        if (!FindResult(serial, record)) {
-            if (records != nullptr) records->clear();
-            return SelectionActivity::None;
-        }
-        if (record.IsActive()) ++active;
-        if (records != nullptr) records->push_back(record);
-    }
+    std::vector<CRixResult> found;
+    if (!FindResults(serials, found)) return SelectionActivity::None;
+    std::size_t active = 0;
+    for (const CRixResult& record : found) active += record.IsActive() ? 1 : 0;
+    if (records != nullptr) *records = std::move(found);
     if (active == serials.size()) return SelectionActivity::AllActive;
     if (active == 0) return SelectionActivity::AllRemoved;
     return SelectionActivity::Mixed;
@@ -61,13 +55,13 @@ std::string RemoveRestoreQuestion(bool remove, const std::vector<CRixResult>& se
 }
 
 std::size_t RemoveOrRestoreSelection(bool remove, const std::vector<std::uint32_t>& serials, OperatorPrompt& prompt,
-                                     DetectionStoreEvents* events) {
+                                     StationEventSink* events) {
     std::vector<CRixResult> records;
     const RemoveRestoreMenu menu = MenuForSelection(ClassifySelection(serials, &records));
     if (!(remove ? menu.removeEnabled : menu.restoreEnabled)) return 0;
     if (!prompt.AskYesNo(RemoveRestoreQuestion(remove, records), true)) return 0;
     const std::size_t changed = SetResultsActive(serials, !remove);
-    if (events != nullptr) events->RefreshRecordedCount();
+    if (events != nullptr) events->OnRecordedCountChanged();
     return changed;
 }
 

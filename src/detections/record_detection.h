@@ -1,8 +1,8 @@
 #pragma once
 // Recording of an accepted detection and what the station does around it: forwarding to the
-// results program, the detection sound, the recorded count and the detections pane. The station
-// implements DetectionOutputs; worker threads call it, so every method must be thread-safe and
-// must not wait for the interface thread.
+// results program and the detections pane (the sound and the recorded count go through the
+// station's SoundPlayer and StationEventSink). The station implements DetectionOutputs; worker
+// threads call it, so every method must be thread-safe and must not wait for the interface thread.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -20,8 +20,6 @@ struct DetectionOutputs {
     virtual bool IsDirectConnected() = 0;
     // One message to the results program; the link appends the line end.
     virtual void SendDirectLine(std::string_view line) = 0;
-    virtual void PlayDetectionSound() = 0;
-    virtual void RefreshRecordedCount() = 0;
     virtual void AddToDetectionsPane(std::string_view text, std::uint32_t serial, const CChrono& daily) = 0;
 };
 
@@ -30,8 +28,6 @@ class NullDetectionOutputs final : public DetectionOutputs {
 public:
     bool IsDirectConnected() override { return false; }
     void SendDirectLine(std::string_view) override {}
-    void PlayDetectionSound() override {}
-    void RefreshRecordedCount() override {}
     void AddToDetectionsPane(std::string_view, std::uint32_t, const CChrono&) override {}
 };
 

@@ -4,8 +4,6 @@
 #include <charconv>
 #include <memory>
 
-#include "detections/detection_file.h"
-
 namespace winorvex {
 namespace {
 
@@ -17,7 +15,8 @@ constexpr std::uint32_t kLastSerial = 0xFFFFFFFEu;
 
 class ResultStore {
 public:
-    std::recursive_mutex mutex;
+    std::mutex mutex;
+    RecordLineWriter* writer = nullptr;
 
     std::size_t Size() const { return size_; }
     std::size_t ActiveCount() const { return active_; }
@@ -113,8 +112,9 @@ std::size_t TimeTextTo(char* buffer, std::size_t capacity, const CChrono& absolu
 
 }  // namespace
 
-std::unique_lock<std::recursive_mutex> LockResultList() {
-    return std::unique_lock<std::recursive_mutex>(Store().mutex);
+void SetRecordLineWriter(RecordLineWriter* writer) {
+    std::lock_guard<std::mutex> lock(Store().mutex);
+    Store().writer = writer;
 }
 
 std::string MakeResultTimeText(const CChrono& absoluteTime, const CChrono& dailyTime, bool absoluteClock) {
@@ -128,7 +128,7 @@ CRixResult AddResult(std::string_view detector, std::string_view bib, const CChr
     const std::size_t timeLength = TimeTextTo(timeText, sizeof timeText, absoluteTime, dailyTime, absoluteClock);
 
     ResultStore& store = Store();
-    std::lock_guard<std::recursive_mutex> lock(store.mutex);
+    std::lock_guard<std::mutex> lock(store.mutex);
     CRixResult& record = store.NewSlot();
     record.bib.assign(bib);
     record.timeText.assign(timeText, timeLength);
@@ -140,29 +140,31 @@ CRixResult AddResult(std::string_view detector, std::string_view bib, const CChr
     record.serial = store.TakeSerial();
     store.Commit(record);
 
-    if (writeToFile) WriteDetectionFileLine(static_cast<int>(store.Size()), record);
+    if (writeToFile && store.writer != nullptr) store.writer->WriteRecordLine(static_cast<int>(store.Size()), record);
     if (observer != nullptr) observer->OnResultAdded(record);
     return record;
 }
 
 std::size_t CountActiveResults() {
-    std::lock_guard<std::recursive_mutex> lock(Store().mutex);
+    std::lock_guard<std::mutex> lock(Store().mutex);
     return Store().ActiveCount();
 }
 
 std::size_t ResultCount() {
-    std::lock_guard<std::recursive_mutex> lock(Store().mutex);
+    std::lock_guard<std::mutex> lock(Store().mutex);
     return Store().Size();
 }
 
-void ClearResults() {
-    std::lock_guard<std::recursive_mutex> lock(Store().mutex);
+std::size_t ClearResults() {
+    std::lock_guard<std::mutex> lock(Store().mutex);
+    const std::size_t active = Store().ActiveCount();
     Store().Clear();
+    return active;
 }
 
 bool SetResultActive(std::uint32_t serial, bool active) {
     ResultStore& store = Store();
-    std::lock_guard<std::recursive_mutex> lock(store.mutex);
+    std::lock_guard<std::mutex> lock(store.mutex);
     CRixResult* record = store.Find(serial);
     if (record == nullptr) return false;
     store.SetActive(*record, active);
@@ -171,7 +173,7 @@ bool SetResultActive(std::uint32_t serial, bool active) {
 
 std::size_t SetResultsActive(const std::vector<std::uint32_t>& serials, bool active) {
     ResultStore& store = Store();
-    std::lock_guard<std::recursive_mutex> lock(store.mutex);
+    std::lock_guard<std::mutex> lock(store.mutex);
     std::size_t found = 0;
     for (std::uint32_t serial : serials) {
         if (CRixResult* record = store.Find(serial)) {
@@ -184,25 +186,38 @@ std::size_t SetResultsActive(const std::vector<std::uint32_t>& serials, bool act
 
 bool FindResult(std::uint32_t serial, CRixResult& out) {
     ResultStore& store = Store();
-    std::lock_guard<std::recursive_mutex> lock(store.mutex);
+    std::lock_guard<std::mutex> lock(store.mutex);
     const CRixResult* record = store.Find(serial);
     if (record == nullptr) return false;
     out = *record;
     return true;
 }
 
+bool FindResults(const std::vector<std::uint32_t>& serials, std::vector<CRixResult>& out) {
+    out.clear();
+    ResultStore& store = Store();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    out.reserve(serials.size());
+    for (std::uint32_t serial : serials) {
+        const CRixResult* record = store.Find(serial);
+        if (record == nullptr) {
+            out.clear();
+            return false;
+        }
+        out.push_back(*record);
+    }
+    return true;
+}
+
 void ForEachResult(const std::function<void(const CRixResult&)>& visit) {
     ResultStore& store = Store();
-    std::lock_guard<std::recursive_mutex> lock(store.mutex);
-    // A visitor may append on this thread (the lock is recursive): walk the records that
-    // were there when the walk began.
-    const std::size_t count = store.Size();
-    for (std::size_t i = 0; i < count && i < store.Size(); ++i) visit(store.At(i));
+    std::lock_guard<std::mutex> lock(store.mutex);
+    for (std::size_t i = 0; i < store.Size(); ++i) visit(store.At(i));
 }
 
 std::vector<CRixResult> CopyActiveResults() {
     ResultStore& store = Store();
-    std::lock_guard<std::recursive_mutex> lock(store.mutex);
+    std::lock_guard<std::mutex> lock(store.mutex);
     std::vector<CRixResult> copy;
     copy.reserve(store.ActiveCount());
     for (std::size_t i = 0; i < store.Size(); ++i) {
@@ -235,7 +250,7 @@ void ToCommaText(std::string& text) {
 }
 
 void ResetResultSerialForTest(std::uint32_t next) {
-    std::lock_guard<std::recursive_mutex> lock(Store().mutex);
+    std::lock_guard<std::mutex> lock(Store().mutex);
     Store().SetNextSerial(next);
 }
 

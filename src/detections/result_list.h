@@ -3,8 +3,8 @@
 // whole life of the process. Box worker threads append while the interface counts, marks,
 // copies and clears, so every operation takes the list's lock for its whole duration.
 //
-// The lock is recursive: a callback run under it (ForEachResult, ResultAddedObserver) may call
-// the other operations of this header on the same thread without deadlocking.
+// The lock is not recursive: callbacks run under it (ForEachResult, the observers) must not call
+// the operations of this header.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -40,16 +40,27 @@ struct ResultAddedObserver {
     virtual void OnResultAdded(const CRixResult& result) = 0;
 };
 
+// Told of every record added with writeToFile, under the list's lock and with its position in the
+// list (from 1), so that the lines of a file follow the list order. The incoming-detections file
+// installs itself here; it must not call back into the list.
+struct RecordLineWriter {
+    virtual ~RecordLineWriter() = default;
+    virtual void WriteRecordLine(int position, const CRixResult& result) = 0;
+};
+// The one writer (null: none). Set it while no record is being added.
+void SetRecordLineWriter(RecordLineWriter* writer);
+
 // Appends a new record and returns a copy of it. The time text comes from absoluteTime when
-// absoluteClock is set, else from dailyTime. With writeToFile and an open detection file, the
-// record's detection-file line is written before the lock is released.
+// absoluteClock is set, else from dailyTime. With writeToFile the record line writer gets the
+// record before the lock is released.
 CRixResult AddResult(std::string_view detector, std::string_view bib, const CChrono& absoluteTime,
                      const CChrono& dailyTime, bool absoluteClock, bool writeToFile,
                      ResultAddedObserver* observer = nullptr);
 
 std::size_t CountActiveResults();
 std::size_t ResultCount();  // removed records included
-void ClearResults();
+// Returns the number of active records it forgot.
+std::size_t ClearResults();
 
 // Sets the active flag of the record with this serial; false when no record has it.
 bool SetResultActive(std::uint32_t serial, bool active);
@@ -57,13 +68,13 @@ bool SetResultActive(std::uint32_t serial, bool active);
 std::size_t SetResultsActive(const std::vector<std::uint32_t>& serials, bool active);
 // Copies the record with this serial into out; false when no record has it.
 bool FindResult(std::uint32_t serial, CRixResult& out);
+// Copies the records with these serials, in that order, under one lock; false (out emptied) as
+// soon as one serial has no record.
+bool FindResults(const std::vector<std::uint32_t>& serials, std::vector<CRixResult>& out);
 
 // Walks the list in recording order under the lock.
 void ForEachResult(const std::function<void(const CRixResult&)>& visit);
 std::vector<CRixResult> CopyActiveResults();
-
-// Holds the list's lock for a sequence of operations that must see one state of the list.
-std::unique_lock<std::recursive_mutex> LockResultList();
 
 // "1\t<detector>\t<bib>\t1\t<timeText>": the text of a record sent to the results program.
 std::string FormatResultLine(const CRixResult& result);

@@ -89,7 +89,7 @@ ConnectAllOutcome BoxManager::ConnectAllBoxes() {
         return ConnectAllOutcome::NoneInitialised;
     }
 
-    if (services_.refreshDetectionCount) services_.refreshDetectionCount();
+    if (services_.events != nullptr) services_.events->OnRecordedCountChanged();
     if (services_.openDetectionFile) {
         services_.openDetectionFile();
     } else if (const std::string path = DetectionFilePath(); !path.empty()) {

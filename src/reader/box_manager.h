@@ -24,7 +24,7 @@ class StationEventSink;
 struct DetectionOutputs;
 
 struct BoxManagerServices {
-    StationEventSink* events = nullptr;   // where workers post their connection events
+    StationEventSink* events = nullptr;   // where workers post their connection events and counts
     DetectionOutputs* outputs = nullptr;  // given to the workers
     SoundPlayer* sounds = nullptr;
     OperatorPrompt* prompt = nullptr;  // the two message boxes of ConnectAllBoxes
@@ -32,8 +32,6 @@ struct BoxManagerServices {
     std::function<void(int boxNumber, BoxStatus status, const std::string& tip)> statusChanged;
     // Ask for a refresh of every status shortly.
     std::function<void()> scheduleStatusRefresh;
-    // Refresh the recorded-detections count.
-    std::function<void()> refreshDetectionCount;
     // Open the incoming-detections file; by default the file last opened is opened again.
     std::function<void()> openDetectionFile;
     // Pause between the status posts of a reconnecting worker.

@@ -80,8 +80,8 @@ int BoxWorker::RunningCount() {
     return gRunningWorkers.load();
 }
 
-BoxWorkerCounts BoxWorker::Counts() const {
-    BoxWorkerCounts counts;
+DetectionCounters BoxWorker::Counts() const {
+    DetectionCounters counts;
     counts.downloaded = downloaded_.load(std::memory_order_relaxed);
     counts.invalid = invalid_.load(std::memory_order_relaxed);
     counts.ignored = ignored_.load(std::memory_order_relaxed);
@@ -186,11 +186,10 @@ void BoxWorker::ReadLoop() {
     treatmentSumUs_ = 0;
     treatmentCount_ = 0;
 
-    NullDetectionOutputs silent;
     BoxDownloadSink download(box_);
     DetectionPipeline pipeline(BoxIdentity{label_, box_.GetDetectorId(), transport.GetDescription()},
-                               box_.LastDetections(), services_.outputs != nullptr ? *services_.outputs : silent,
-                               &download);
+                               box_.LastDetections(),
+                               PipelineServices{services_.outputs, services_.events, services_.sounds, &download});
 
     char buffer[kLineCapacity];
     while (!StopWanted()) {

@@ -16,30 +16,22 @@
 #include <string>
 #include <thread>
 
+#include "detections/detection_pipeline.h"
+
 namespace winorvex {
 
 class COrvexBox;
 class CComBox;
-class DetectionPipeline;
 class SoundPlayer;
 class StationEventSink;
 struct DetectionOutputs;
 
 struct BoxWorkerServices {
-    StationEventSink* events = nullptr;   // connection events; none: not reported
-    DetectionOutputs* outputs = nullptr;  // forwarding, sound, pane; none: nothing shown
-    SoundPlayer* sounds = nullptr;        // reconnection sound; none: silent
+    StationEventSink* events = nullptr;   // connection events and the recorded count; none: not reported
+    DetectionOutputs* outputs = nullptr;  // forwarding and the pane; none: nothing shown
+    SoundPlayer* sounds = nullptr;        // detection and reconnection sounds; none: silent
     // Pause between two status posts of the reconnection procedure (six per attempt).
     std::chrono::milliseconds statusPostInterval{500};
-};
-
-// What one worker did with the tag reads it received, since it started.
-struct BoxWorkerCounts {
-    std::uint64_t tagReads = 0;
-    std::uint64_t recorded = 0;
-    std::uint64_t ignored = 0;
-    std::uint64_t invalid = 0;
-    std::uint64_t downloaded = 0;
 };
 
 class BoxWorker {
@@ -64,8 +56,9 @@ public:
     // The thread body is done (it may still need joining).
     bool Finished() const { return finished_.load(); }
 
-    // Readable from any thread while the worker runs.
-    BoxWorkerCounts Counts() const;
+    // What the worker did with the tag reads it received since it started; readable from any
+    // thread while the worker runs.
+    DetectionCounters Counts() const;
 
     // Workers of the whole process that are between their enter and exit lines.
     static int RunningCount();

@@ -125,8 +125,8 @@ protected:
     CLastBoxDetectionList list1_;
     CLastBoxDetectionList list2_;
     RecordingOutputs outputs_;
-    DetectionPipeline box1_{{"Box 1 [h1:10000 31]", "31", "[h1:10000 31]"}, list1_, outputs_};
-    DetectionPipeline box2_{{"Box 2 [h2:10000 32]", "32", "[h2:10000 32]"}, list2_, outputs_};
+    DetectionPipeline box1_{{"Box 1 [h1:10000 31]", "31", "[h1:10000 31]"}, list1_, outputs_.Services()};
+    DetectionPipeline box2_{{"Box 2 [h2:10000 32]", "32", "[h2:10000 32]"}, list2_, outputs_.Services()};
 };
 
 TEST_F(PipelineFilterTest, DefaultGapDropsCloseRepeatsOnly) {
@@ -211,7 +211,7 @@ public:
 TEST_F(PipelineFilterTest, DownloadTakesTheReadInsteadOfTheList) {
     FakeDownload download;
     CLastBoxDetectionList list;
-    DetectionPipeline box({"Box 3 [h3:10000 33]", "33", "[h3:10000 33]"}, list, outputs_, &download);
+    DetectionPipeline box({"Box 3 [h3:10000 33]", "33", "[h3:10000 33]"}, list, outputs_.Services(&download));
     const std::string line = TagLineAt(Chip(1), kTen, "FS");
     EXPECT_EQ(Feed(box, line + "\r\n"), LineOutcome::SavedToDownload);
     ASSERT_EQ(download.saved.size(), 1U);

@@ -23,7 +23,7 @@ class RecordDetectionTest : public filters_test::StationStateTest {
 protected:
     CLastBoxDetectionList list_;
     RecordingOutputs outputs_;
-    DetectionPipeline box_{{"Box 1 [h1:10000 31]", "31", "[h1:10000 31]"}, list_, outputs_};
+    DetectionPipeline box_{{"Box 1 [h1:10000 31]", "31", "[h1:10000 31]"}, list_, outputs_.Services()};
 };
 
 TEST_F(RecordDetectionTest, RecordGoesToListAndFileAndIsForwardedOnlyWhenConnected) {

@@ -103,21 +103,28 @@ TEST_F(ResultListTest, RemovalKeepsTheRecordAndCountsStayExact) {
     EXPECT_FALSE(FindResult(first.serial, gone));
 }
 
-TEST_F(ResultListTest, ObserverSeesTheAppendedRecordAndMayUseTheList) {
+TEST_F(ResultListTest, ObserverAndLineWriterSeeEachRecordWithItsPosition) {
     struct Observer : ResultAddedObserver {
-        void OnResultAdded(const CRixResult& result) override {
-            bibs.push_back(result.bib);
-            countSeen.push_back(ResultCount());  // same thread, lock already held
-        }
+        void OnResultAdded(const CRixResult& result) override { bibs.push_back(result.bib); }
         std::vector<std::string> bibs;
-        std::vector<std::size_t> countSeen;
     } observer;
+    struct Writer : RecordLineWriter {
+        void WriteRecordLine(int position, const CRixResult& result) override {
+            lines.push_back(std::to_string(position) + ":" + result.bib);
+        }
+        std::vector<std::string> lines;
+    } writer;
+    SetRecordLineWriter(&writer);
 
-    AddResult("7", "11", CChrono(), CChrono(36000, 0), false, false, &observer);
+    AddResult("7", "11", CChrono(), CChrono(36000, 0), false, true, &observer);
     AddResult("7", "12", CChrono(), CChrono(36001, 0), false, false, &observer);
-    AddResult("7", "13", CChrono(), CChrono(36002, 0), false, false);
+    AddResult("7", "13", CChrono(), CChrono(36002, 0), false, true);
+    SetRecordLineWriter(nullptr);
+    AddResult("7", "14", CChrono(), CChrono(36003, 0), false, true);
+
     EXPECT_EQ(observer.bibs, (std::vector<std::string>{"11", "12"}));
-    EXPECT_EQ(observer.countSeen, (std::vector<std::size_t>{1, 2}));
+    // Positions count every record of the list, written or not.
+    EXPECT_EQ(writer.lines, (std::vector<std::string>{"1:11", "3:13"}));
 }
 
 TEST_F(ResultListTest, ConcurrentAddersGetDistinctSerialsWhileReadersCount) {

@@ -20,12 +20,13 @@
 
 namespace winorvex::test {
 
-class RecordingStoreEvents : public DetectionStoreEvents {
+// The station's side of the store operations: the count refreshes it is told of and the sounds.
+class RecordingStoreEvents : public NullStationEventSink, public SoundPlayer {
 public:
-    void ClearDetectionsPane() override { ++paneClears; }
-    void RefreshRecordedCount() override { ++countRefreshes; }
-    void PlayCompletionSound() override { ++completionSounds; }
-    int paneClears = 0;
+    void OnRecordedCountChanged() override { ++countRefreshes; }
+    void Play(StationSound sound) override {
+        if (sound == StationSound::Completion) ++completionSounds;
+    }
     int countRefreshes = 0;
     int completionSounds = 0;
 };

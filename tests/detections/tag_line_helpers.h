@@ -11,6 +11,7 @@
 #include "chips/chip_table.h"
 #include "core/log.h"
 #include "core/settings.h"
+#include "core/station_events.h"
 #include "core/station_settings.h"
 #include "core/texts.h"
 #include "detections/detection_file.h"
@@ -82,7 +83,8 @@ inline int CountContaining(const std::vector<std::string>& lines, std::string_vi
 }
 
 // Remembers everything the pipeline asks of the station.
-class RecordingOutputs : public DetectionOutputs {
+// Everything a pipeline announces: forwarding and pane lines, the count refreshes and the sounds.
+class RecordingOutputs : public DetectionOutputs, public NullStationEventSink, public SoundPlayer {
 public:
     struct PaneEntry {
         std::string text;
@@ -97,11 +99,14 @@ public:
 
     bool IsDirectConnected() override { return connected; }
     void SendDirectLine(std::string_view line) override { sent.emplace_back(line); }
-    void PlayDetectionSound() override { ++sounds; }
-    void RefreshRecordedCount() override { ++refreshes; }
+    void Play(StationSound sound) override {
+        if (sound == StationSound::Detection) ++sounds;
+    }
+    void OnRecordedCountChanged() override { ++refreshes; }
     void AddToDetectionsPane(std::string_view text, std::uint32_t serial, const CChrono& daily) override {
         pane.push_back({std::string(text), serial, daily});
     }
+    PipelineServices Services(DownloadSink* download = nullptr) { return {this, this, this, download}; }
 };
 
 // Classifies a received line and hands it to the pipeline as the box worker does.

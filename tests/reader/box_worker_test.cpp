@@ -216,7 +216,7 @@ TEST_F(BoxWorkerTest, MeanTimeLineEvery200TagReadsWithTotalsSinceStart) {
     transport_->Push(Reply("00004b"));  // a last line to know that every tag read was handled
     ASSERT_TRUE(WaitFor([&] { return Log().find("Response logging command") != std::string::npos; }));
     EXPECT_EQ(ResultCount(), 393u);
-    const BoxWorkerCounts counts = worker_->Counts();
+    const DetectionCounters counts = worker_->Counts();
     EXPECT_EQ(counts.tagReads, 400u);
     EXPECT_EQ(counts.recorded, 393u);
     EXPECT_EQ(counts.ignored, 4u);

@@ -20,6 +20,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/startup.h"
 #include "common/station_files.h"
 #include "core/log.h"
 #include "core/station_events.h"
@@ -176,7 +177,7 @@ int Run(const Options& options) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
-    const std::string detectionFile = tools::OpenStationFiles();
+    const std::string detectionFile = OpenStationFiles();
     DetectionFileTail tail(detectionFile);
 
     EventQueue events;

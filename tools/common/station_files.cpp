@@ -2,13 +2,9 @@
 
 #include <cstdio>
 
-#include "chips/chip_table.h"
 #include "core/folders.h"
 #include "core/local_time.h"
 #include "core/log.h"
-#include "core/settings.h"
-#include "core/station_settings.h"
-#include "detections/detection_file.h"
 
 namespace winorvex::tools {
 
@@ -34,23 +30,6 @@ bool ApplyCommonOptions(const CommonOptions& options, const char* toolName) {
         return false;
     }
     return true;
-}
-
-std::string OpenStationFiles() {
-    SetSettingsFilePath(GetSettingsFilePath());
-    SetLogFilePath(GetLogFilePath());
-    SetLogWindowAttached(true);
-    LoadStartupSettings();
-    LoadInitialisationSettings();
-    ComputeRaceDays();
-
-    std::string message;
-    LoadChipTable("OrvexTable.dtb", message);
-    Log(0, message);
-    const std::string detectionFile = GetIncomingDetectionsFilePath();
-    OpenDetectionFile(detectionFile);
-    LogF(0, Tr("+++ Détections sauvegardées sous %s", "+++ Incoming detections saved in %s"), detectionFile.c_str());
-    return detectionFile;
 }
 
 void DrainLogToStderr() {

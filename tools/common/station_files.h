@@ -1,6 +1,6 @@
 #pragma once
-// What the command-line tools share with the station's start: the data folder, the settings read
-// and written back, the race days, the chip table and the run's incoming-detections file.
+// What the command-line tools share: their common options (data folder, today, language) and the
+// log lines shown on standard error. The station's start-up steps are in app/startup.h.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,11 +20,6 @@ std::optional<int> ParseDateArgument(std::string_view text);
 
 // Applies the options; false (after a message naming the tool) when there is no usable data folder.
 bool ApplyCommonOptions(const CommonOptions& options, const char* toolName);
-
-// Settings file, log file (window lines queued), start-up and initialisation settings, race days,
-// chip table (its message logged) and a new incoming-detections file opened and announced.
-// Returns the detection file's path.
-std::string OpenStationFiles();
 
 // Prints the queued log-window lines on standard error.
 void DrainLogToStderr();

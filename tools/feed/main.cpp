@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/startup.h"
 #include "common/station_files.h"
 #include "core/log.h"
 #include "core/settings.h"
@@ -130,7 +131,7 @@ struct FileCloser {
 
 int Run(const Options& options) {
     if (!tools::ApplyCommonOptions(options.common, "winorvex-feed")) return kExitInputError;
-    tools::OpenStationFiles();
+    OpenStationFiles();
 
     const std::string detector =
         !options.detector.empty() ? options.detector : ReadSettingText(keys::kOrvexBoxes, "BoxIdDetector0", "31");
@@ -138,8 +139,8 @@ int Run(const Options& options) {
     BoxIdentity box{Format(Tr("Boîtier %d %s", "Box %d %s"), 1, description.c_str()), detector, description};
 
     CLastBoxDetectionList lastReads;
-    NullDetectionOutputs outputs;  // no window, no sound, no results program
-    DetectionPipeline pipeline(std::move(box), lastReads, outputs);
+    // No window, no sound, no results program.
+    DetectionPipeline pipeline(std::move(box), lastReads, PipelineServices{});
     tools::DrainLogToStderr();
 
     const auto handle = [&pipeline](std::string_view line) { HandleLine(pipeline, line); };
