@@ -1,6 +1,5 @@
 #include "app/detections_list_model.h"
 
-#include <QFont>
 #include <QString>
 #include <string_view>
 
@@ -43,16 +42,11 @@ QVariant DetectionsListModel::data(const QModelIndex& index, int role) const {
         }
         case kSerialRole:
             return QVariant::fromValue(line.serial);
-        case kRemovedRole:
-        case Qt::FontRole: {
-            if (!markRemoved_ || line.serial == 0) return role == kRemovedRole ? QVariant(false) : QVariant();
+        case kRemovedRole: {
+            // The view draws the mark (Qt Gui is not ours to use here).
+            if (!markRemoved_ || line.serial == 0) return false;
             CRixResult record;
-            const bool removed = FindResult(line.serial, record) && !record.IsActive();
-            if (role == kRemovedRole) return removed;
-            if (!removed) return {};
-            QFont font;
-            font.setStrikeOut(true);
-            return font;
+            return FindResult(line.serial, record) && !record.IsActive();
         }
         default:
             return {};

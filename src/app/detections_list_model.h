@@ -28,7 +28,7 @@ public:
     // Takes what waits in the queue. Returns the number of rows appended.
     std::size_t DrainQueue();
     void Clear();
-    // Extended status mode: rows of removed records are marked (greyed, struck out).
+    // Extended status mode: rows of removed records say so under kRemovedRole.
     void SetMarkRemoved(bool on) { markRemoved_ = on; }
     // The records' active flags changed: redraw the marks.
     void RefreshMarks();

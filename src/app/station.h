@@ -129,6 +129,9 @@ public slots:
     void HandleBoxConnectionEvent(int boxNumber, bool unexpected);
     void HandleRecordedCountChanged();
     void HandleAlert(const QString& text, bool withMessageBox);
+    void HandleDirectLinkState(const DirectLinkStateEvent& event);
+    void HandleDirectLine(const DirectLineEvent& event);
+    void HandleFtpJobState(const FtpJobStateEvent& event);
 
 signals:
     void statusChanged();
@@ -149,6 +152,7 @@ private:
     void StopTimers();
     void Speak(std::string_view text);
     bool CtrlHeld() const;
+    void PrintLogLines();
 
     StationServices services_;
     StationOptions options_;
@@ -169,6 +173,7 @@ private:
     QString runnerName_;
     QString runnerRank_;
     QString runnerTime_;
+    std::string lastSpoken_;
 
     QTimer dayOffsetTimer_;      // 33861
     QTimer statusRefreshTimer_;  // 17732

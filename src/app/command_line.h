@@ -1,0 +1,24 @@
+#pragma once
+// The options of the winorvex program.
+//   winorvex [--headless] [--demo] [--data-dir DIR] [--no-connect] [--lang fr|en]
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/texts.h"
+
+namespace winorvex {
+
+struct CommandLine {
+    bool headless = false;
+    bool demo = false;
+    bool noConnect = false;
+    std::string dataDir;  // empty: WINORVEX_DATA_DIR, else the normal data folder
+    std::optional<Language> language;
+};
+
+// False with a message in error for an unknown option or a missing value.
+bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& out, std::string& error);
+const char* CommandLineUsage();
+
+}  // namespace winorvex

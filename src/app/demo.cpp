@@ -1,0 +1,122 @@
+#include "app/demo.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QStringList>
+#include <cstdlib>
+#include <fstream>
+
+#include "core/folders.h"
+#include "core/settings.h"
+#include "core/text_format.h"
+
+namespace winorvex {
+
+namespace {
+
+constexpr int kChipCount = 300;
+constexpr int kReadyWaitMs = 5000;
+
+}  // namespace
+
+DemoReaders::~DemoReaders() {
+    for (auto& reader : readers_) {
+        reader->terminate();
+        if (!reader->waitForFinished(2000)) reader->kill();
+        reader->waitForFinished(1000);
+    }
+}
+
+std::string DemoReaders::SimulatorProgram() {
+    if (const char* env = std::getenv("WINORVEX_BOX_SIM"); env != nullptr && *env != '\0') return env;
+#ifdef WINORVEX_BOX_SIM_PATH
+    if (QFileInfo(QString::fromUtf8(WINORVEX_BOX_SIM_PATH)).isExecutable()) return WINORVEX_BOX_SIM_PATH;
+#endif
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/orvex-box-sim");
+    if (QFileInfo(beside).isExecutable()) return beside.toStdString();
+    return QStandardPaths::findExecutable(QStringLiteral("orvex-box-sim")).toStdString();
+}
+
+bool DemoReaders::StartReader(int seed, double rate, int& port, int& sidePort, std::string& error) {
+    const std::string program = SimulatorProgram();
+    if (program.empty()) {
+        error = "the reader simulator orvex-box-sim was not found (set WINORVEX_BOX_SIM)";
+        return false;
+    }
+    auto reader = std::make_unique<QProcess>();
+    reader->setProgram(QString::fromStdString(program));
+    reader->setArguments({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--side-port"),
+                          QStringLiteral("0"), QStringLiteral("--control-port"), QStringLiteral("0"),
+                          QStringLiteral("--rate"), QString::number(rate), QStringLiteral("--chip-count"),
+                          QString::number(kChipCount), QStringLiteral("--seed"), QString::number(seed),
+                          QStringLiteral("--quiet")});
+    reader->setProcessChannelMode(QProcess::SeparateChannels);
+    reader->start();
+    if (!reader->waitForStarted(kReadyWaitMs)) {
+        error = "cannot start " + program;
+        return false;
+    }
+    static const QRegularExpression ready(QStringLiteral(" ready .*port=(\\d+) side=(\\d+)"));
+    QByteArray output;
+    while (reader->waitForReadyRead(kReadyWaitMs)) {
+        output += reader->readAllStandardOutput();
+        const QRegularExpressionMatch match = ready.match(QString::fromUtf8(output));
+        if (match.hasMatch()) {
+            port = match.captured(1).toInt();
+            sidePort = match.captured(2).toInt();
+            readers_.push_back(std::move(reader));
+            return true;
+        }
+    }
+    error = "the reader simulator did not say it was ready";
+    return false;
+}
+
+bool DemoReaders::Start(const std::string& dataDir, std::string& error) {
+    if (!dataDir.empty()) {
+        folder_ = dataDir;
+        QDir().mkpath(QString::fromStdString(folder_));
+    } else {
+        QString base = QDir::tempPath() + QStringLiteral("/winorvex-demo-XXXXXX");
+        QByteArray pattern = base.toLocal8Bit();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            error = "cannot make a scratch folder";
+            return false;
+        }
+        folder_ = pattern.toStdString();
+    }
+    {
+        // Bibs 101 to 400, in the chip order of the simulator.
+        std::ofstream table(folder_ + "/OrvexTable.dtb", std::ios::binary | std::ios::trunc);
+        for (int n = 1; n <= kChipCount; ++n) table << Format("%d 0580%08X\r\n", 100 + n, n);
+        if (!table) {
+            error = "cannot write the demo chip table in " + folder_;
+            return false;
+        }
+    }
+    int port1 = 0;
+    int side1 = 0;
+    int port2 = 0;
+    int side2 = 0;
+    if (!StartReader(1, 3, port1, side1, error) || !StartReader(2, 2, port2, side2, error)) return false;
+
+    // Through the settings store, so that a demo folder used again keeps its other keys.
+    const std::string ini = folder_ + "/WinORVEX.ini";
+    WriteSettingInt("Settings", "GBoxReconnectSeconds", 30, ini);
+    const int ports[2][2] = {{port1, side1}, {port2, side2}};
+    for (int i = 0; i < 2; ++i) {
+        WriteSettingText("OrvexBoxes", Format("BoxHost%d", i).c_str(), "127.0.0.1", ini);
+        WriteSettingInt("OrvexBoxes", Format("BoxPort%d", i).c_str(), ports[i][0], ini);
+        WriteSettingText("OrvexBoxes", Format("BoxIdDetector%d", i).c_str(), Format("%d", i + 1), ini);
+        WriteSettingInt("OrvexBoxes", Format("BoxSidePort%d", i).c_str(), ports[i][1], ini);
+    }
+    FlushSettings();
+    SetDataFolderOverride(folder_);
+    return true;
+}
+
+}  // namespace winorvex

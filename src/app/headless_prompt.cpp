@@ -1,0 +1,35 @@
+#include "app/headless_prompt.h"
+
+#include <string>
+
+#include "core/log.h"
+
+namespace winorvex {
+
+namespace {
+
+// A message box text on one log line.
+std::string OneLine(std::string_view text) {
+    std::string line(text);
+    for (char& c : line) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    return line;
+}
+
+}  // namespace
+
+bool HeadlessPrompt::AskYesNo(std::string_view text, bool defaultYes) {
+    Log(0, "? " + OneLine(text) + (defaultYes ? " -> Yes (headless)" : " -> No (headless)"));
+    return defaultYes;
+}
+
+void HeadlessPrompt::Warn(std::string_view text) {
+    Log(0, "! " + OneLine(text));
+}
+
+void HeadlessPrompt::Inform(std::string_view text) {
+    Log(0, "i " + OneLine(text));
+}
+
+}  // namespace winorvex
