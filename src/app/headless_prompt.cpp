@@ -1,5 +1,6 @@
 #include "app/headless_prompt.h"
 
+#include <cstdio>
 #include <string>
 
 #include "core/log.h"
@@ -25,6 +26,9 @@ bool HeadlessPrompt::AskYesNo(std::string_view text, bool defaultYes) {
 }
 
 void HeadlessPrompt::Warn(std::string_view text) {
+    // Also where whoever started the station looks: before the log window exists (a refused
+    // second start) the log line alone would reach nobody.
+    std::fprintf(stderr, "winorvex: %s\n", OneLine(text).c_str());
     Log(0, "! " + OneLine(text));
 }
 

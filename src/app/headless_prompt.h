@@ -1,6 +1,7 @@
 #pragma once
 // The operator's answers when nobody sits at the station: every question takes a fixed answer,
-// and the question, the answer and every message are written to the log.
+// and the question, the answer and every message are written to the log (warnings also to
+// standard error).
 #include "core/station_events.h"
 
 namespace winorvex {

@@ -1,66 +1,23 @@
 // Runs the built winorvex-acquire against a simulated reader, as an operator would from a shell.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "simulator.h"
+#include "support/child_process.h"
 #include "support/test_support.h"
-
-extern char** environ;
 
 namespace winorvex::test {
 namespace {
 
 #ifdef WINORVEX_ACQUIRE_EXE
 
-// The tool running with its output in files; killed if the test leaves it running.
-class AcquireRun {
+// The tool running with its output in files.
+class AcquireRun : public ChildProcess {
 public:
     AcquireRun(const ScratchDir& scratch, std::vector<std::string> args)
-        : outPath_(scratch.str() + "/acquire.out"), errPath_(scratch.str() + "/acquire.err") {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        args.insert(args.begin(), WINORVEX_ACQUIRE_EXE);
-        std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, WINORVEX_ACQUIRE_EXE, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~AcquireRun() {
-        if (pid_ > 0 && !ended_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    AcquireRun(const AcquireRun&) = delete;
-    AcquireRun& operator=(const AcquireRun&) = delete;
-
-    bool Started() const { return pid_ > 0; }
-    void Signal(int signal) const { kill(pid_, signal); }
-    // The exit code once the tool ended by itself within the deadline, else -1.
-    int Wait(std::chrono::milliseconds deadline) {
-        int status = 0;
-        ended_ = WaitFor([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, deadline);
-        return ended_ && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    std::string Out() const { return ReadWholeFile(outPath_); }
-    std::string Err() const { return ReadWholeFile(errPath_); }
-
-private:
-    std::string outPath_;
-    std::string errPath_;
-    pid_t pid_ = -1;
-    bool ended_ = false;
+        : ChildProcess(WINORVEX_ACQUIRE_EXE, scratch, std::move(args), "acquire") {}
 };
 
 std::size_t LineCount(const std::string& text) {
