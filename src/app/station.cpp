@@ -81,6 +81,10 @@ StationEventSink& Station::Events() {
     return *sink_;
 }
 
+DetectionOutputs& Station::Outputs() {
+    return *outputs_;
+}
+
 bool Station::CtrlHeld() const {
     return services_.keyboard != nullptr && services_.keyboard->CtrlHeld();
 }

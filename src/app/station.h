@@ -27,6 +27,7 @@ class DetectionsListModel;
 class LogListModel;
 class QtStationEventSink;
 class StationOutputs;
+struct DetectionOutputs;
 
 struct StationOptions {
     bool headless = false;        // no windows: boxes connected at start, log lines on standard output
@@ -93,6 +94,12 @@ public:
     BoxManager& Boxes() { return *boxes_; }
     StationEventSink& Events();
     OperatorPrompt& Prompt() { return *services_.prompt; }
+    // Null when silent.
+    SoundPlayer* Sounds() { return services_.sounds; }
+    const StationServices& Services() const { return services_; }
+    // What a recorded detection is handed to besides the list and the file (forwarding, pane).
+    DetectionOutputs& Outputs();
+    bool Headless() const { return options_.headless; }
     bool Exiting() const { return exiting_; }
 
 public slots:

@@ -3,6 +3,7 @@
 // speakers. Workers never wait for the station: implementations post (queued) and return.
 //
 // Every event crossing threads is a copyable value; nothing in it points into another thread's data.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -86,6 +87,16 @@ public:
     virtual void Play(StationSound sound) = 0;
 };
 
+// A question whose answer is a text (a marker label, a name).
+struct TextQuestion {
+    std::string title;
+    std::string prompt;   // line feeds are line breaks
+    std::string initial;  // the text the field starts with
+    bool multiLine = false;
+    bool masked = false;    // a password: typed characters are not shown
+    bool noCancel = false;  // the operator must answer
+};
+
 // Every question, warning and information box goes through this.
 class OperatorPrompt {
 public:
@@ -93,6 +104,12 @@ public:
     virtual bool AskYesNo(std::string_view text, bool defaultYes) = 0;
     virtual void Warn(std::string_view text) = 0;
     virtual void Inform(std::string_view text) = 0;
+    // The text as typed (the caller trims it), or nothing when the operator cancelled. Without
+    // an implementation of its own a prompt cancels every text question.
+    virtual std::optional<std::string> AskText(const TextQuestion& question) {
+        (void)question;
+        return std::nullopt;
+    }
 };
 
 // An alert: optionally a warning box, always the log line "######## " + text at level 0.

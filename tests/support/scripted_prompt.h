@@ -2,6 +2,7 @@
 // The operator of the tests: answers the questions from a script (then a fixed answer) and keeps
 // every question, warning and information it was shown.
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,18 @@ public:
     }
     void Warn(std::string_view text) override { warnings.emplace_back(text); }
     void Inform(std::string_view text) override { informations.emplace_back(text); }
+    // The next text questions get these answers (nothing: Cancel), then Cancel.
+    void ScriptTexts(std::initializer_list<std::optional<std::string>> answers) {
+        texts_.insert(texts_.end(), answers);
+    }
+    std::optional<std::string> AskText(const TextQuestion& question) override {
+        textQuestions.push_back(question);
+        if (texts_.empty()) return std::nullopt;
+        std::optional<std::string> answer = texts_.front();
+        texts_.pop_front();
+        return answer;
+    }
+    std::vector<TextQuestion> textQuestions;
 
     std::vector<std::string> questions;
     std::vector<bool> defaults;
@@ -36,6 +49,7 @@ public:
 
 private:
     std::deque<bool> answers_;
+    std::deque<std::optional<std::string>> texts_;
     bool fallback_;
 };
 
