@@ -36,7 +36,6 @@ void HeadlessPrompt::Inform(std::string_view text) {
     Log(0, "i " + OneLine(text));
 }
 
-
 std::optional<std::string> HeadlessPrompt::AskText(const TextQuestion& question) {
     Log(0, "? " + OneLine(question.prompt) +
                (textAnswer_ ? " -> [" + OneLine(*textAnswer_) + "] (headless)" : " -> Cancel (headless)"));
