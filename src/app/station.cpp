@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/command_service.h"
 #include "app/detections_list_model.h"
 #include "app/log_list_model.h"
 #include "app/qt_event_sink.h"
@@ -48,7 +49,8 @@ Station::Station(StationServices services, StationOptions options, QObject* pare
       detections_(std::make_unique<DetectionsListModel>()),
       logLines_(std::make_unique<LogListModel>()),
       sink_(std::make_unique<QtStationEventSink>(*this)),
-      outputs_(std::make_unique<StationOutputs>()) {
+      outputs_(std::make_unique<StationOutputs>()),
+      presence_(std::make_unique<ServicePresenceLocks>()) {
     BoxManagerServices boxServices;
     boxServices.events = sink_.get();
     boxServices.outputs = outputs_.get();
@@ -72,6 +74,7 @@ Station::Station(StationServices services, StationOptions options, QObject* pare
 }
 
 Station::~Station() {
+    commands_.reset();
     StopTimers();
     // Joins every worker before the sink and the models they post to go away.
     boxes_.reset();
@@ -92,6 +95,8 @@ bool Station::CtrlHeld() const {
 StartOutcome Station::Start() {
     detectionFile_ = PrepareProcess().detectionFile;
     std::string error;
+    // Other programs learn from these that a station offering the command service is loaded.
+    if (!presence_->Take(error)) LogToFileText("Command service presence locks: " + error);
     if (!instance_.Acquire(GetDataFolder(), error)) {
         // Ctrl held at this moment runs a second station on purpose.
         if (!CtrlHeld()) {
@@ -104,7 +109,11 @@ StartOutcome Station::Start() {
     return StartOutcome::Ready;
 }
 
-void Station::InitialiseWindow() {
+std::string Station::CommandSocketPath() const {
+    return commands_ ? commands_->SocketPath() : std::string();
+}
+
+bool Station::InitialiseWindow() {
     SetLogWindowAttached(true);
     voice_ = services_.speaker != nullptr && services_.speaker->Available() && services_.keyboard != nullptr &&
              services_.keyboard->ScrollLockOn();
@@ -115,6 +124,14 @@ void Station::InitialiseWindow() {
     runnerName_.clear();
     runnerRank_.clear();
     runnerTime_.clear();
+
+    commands_ = std::make_unique<CommandService>(static_cast<StationCommands&>(*this));
+    std::string message;
+    if (!commands_->Start(Settings().DdeName(), message)) {
+        commands_.reset();
+        services_.prompt->Warn(message);
+        return false;
+    }
 
     RefreshStatus();
     boxes_->LoadAllSlots();
@@ -134,7 +151,9 @@ void Station::InitialiseWindow() {
     StartTimers();
     RefreshStatus();
     initialised_ = true;
+    commands_->SetReady(true);
     if (options_.connectAtStart) ConnectAllBoxes();
+    return true;
 }
 
 void Station::StartTimers() {
@@ -313,11 +332,7 @@ void Station::ConnectToggle() {
 }
 
 void Station::ConnectAllBoxes() {
-    const ConnectAllOutcome outcome = boxes_->ConnectAllBoxes();
-    RefreshStatus();
-    connectButtonDown_ = outcome == ConnectAllOutcome::Connected;
-    emit statusChanged();
-    ScheduleStatusRefresh();
+    StartAcquisition();
 }
 
 void Station::BoxMenuConnect(int boxNumber) {
@@ -421,6 +436,36 @@ bool Station::RunExitProcedure(bool askOperator) {
     instance_.Release();
     emit finished();
     return true;
+}
+
+// ---- the command service ---------------------------------------------------------------------
+
+bool Station::ExportAllTo(const std::string& path) {
+    return winorvex::ExportAllDetections(path, services_.sounds);
+}
+
+bool Station::StartAcquisition() {
+    const ConnectAllOutcome outcome = boxes_->ConnectAllBoxes();
+    RefreshStatus();
+    connectButtonDown_ = outcome == ConnectAllOutcome::Connected;
+    emit statusChanged();
+    ScheduleStatusRefresh();
+    return outcome == ConnectAllOutcome::Connected;
+}
+
+void Station::ClearAcquisitions() {
+    winorvex::ForgetAllDetections(sink_.get(), services_.sounds);
+    detections_->Clear();
+    RefreshStatus();
+}
+
+void Station::SetDirectConnectionWanted(bool wanted) {
+    directWanted_ = wanted;
+    emit directConnectionWantedChanged(wanted);
+}
+
+void Station::PopFront() {
+    emit popFrontRequested();
 }
 
 // ---- developer entries ----------------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_dispatch.h"
 #include "app/single_instance.h"
 #include "app/station_services.h"
 #include "reader/box_status.h"
@@ -23,6 +24,8 @@
 namespace winorvex {
 
 class BoxManager;
+class CommandService;
+class ServicePresenceLocks;
 class DetectionsListModel;
 class LogListModel;
 class QtStationEventSink;
@@ -46,7 +49,7 @@ struct BoxMenuState {
     bool disconnectEnabled = false;
 };
 
-class Station : public QObject {
+class Station : public QObject, private StationCommands {
     Q_OBJECT
 
 public:
@@ -63,9 +66,13 @@ public:
     // Process start-up: time locale, settings file and paths, start-up keys written back, race
     // days, sound switches, single instance (bypassed while Ctrl is held), SoftwareLocation.
     StartOutcome Start();
-    // The main window's initialisation without its widgets: display keys, box slots, banner,
-    // detection file, chip table, log-level item, day-offset label, timers.
-    void InitialiseWindow();
+    // The main window's initialisation without its widgets: display keys, the command service,
+    // box slots, banner, detection file, chip table, log-level item, day-offset label, timers.
+    // False when the command service could not start: its message was shown and the station runs
+    // without the rest (no timers, no chip table, no detection file).
+    bool InitialiseWindow();
+    // The command service's socket (empty before it started).
+    std::string CommandSocketPath() const;
 
     // ---- what the windows show ---------------------------------------------------------
     BoxStatus StatusOf(int boxNumber) const;
@@ -151,8 +158,19 @@ signals:
     void logLevelItemChanged(int index);
     // The exit procedure finished: the process may end.
     void finished();
+    // Another program asked for the window to come to the front.
+    void popFrontRequested();
+    void directConnectionWantedChanged(bool wanted);
 
 private:
+    // The commands of the command service.
+    bool ExportAllTo(const std::string& path) override;
+    bool StartAcquisition() override;
+    void ClearAcquisitions() override;
+    void SetDirectConnectionWanted(bool wanted) override;
+    bool DirectConnectionWanted() const override { return directWanted_; }
+    void PopFront() override;
+
     void TrackDayOffset();
     void DrainPanes();
     void StartTimers();
@@ -168,7 +186,8 @@ private:
     bool extendedStatus_ = false;
     bool initialised_ = false;
     bool exiting_ = false;
-    bool voice_ = false;  // Scroll Lock was on at initialisation and an engine exists
+    bool voice_ = false;         // Scroll Lock was on at initialisation and an engine exists
+    bool directWanted_ = false;  // the direct-connection button is down
 
     std::array<BoxStatus, kBoxCount> status_{};
     std::array<QString, kBoxCount> tips_{};
@@ -193,6 +212,8 @@ private:
     std::unique_ptr<QtStationEventSink> sink_;
     std::unique_ptr<StationOutputs> outputs_;
     std::unique_ptr<BoxManager> boxes_;
+    std::unique_ptr<ServicePresenceLocks> presence_;
+    std::unique_ptr<CommandService> commands_;
 };
 
 }  // namespace winorvex

@@ -27,7 +27,12 @@ namespace {
 
 int RunStation(winorvex::Station& station, QCoreApplication& app) {
     if (station.Start() == winorvex::StartOutcome::AlreadyRunning) return 1;
-    station.InitialiseWindow();
+    // Without its command service the station would run without chip table, detection file or
+    // timers: nobody can see that without windows, so it does not run at all.
+    if (!station.InitialiseWindow()) {
+        std::fprintf(stderr, "winorvex: the command service could not start; the station cannot run without it\n");
+        return 3;
+    }
     QObject::connect(&station, &winorvex::Station::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     return app.exec();
 }

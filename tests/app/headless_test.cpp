@@ -7,6 +7,7 @@
 #include <memory>
 #include <sstream>
 
+#include "core/scoped_env.h"
 #include "core/settings.h"
 #include "simulator.h"
 #include "support/child_process.h"
@@ -33,6 +34,7 @@ std::string DetectionFileOf(const std::string& dataDir) {
 class HeadlessStation : public ::testing::Test {
 protected:
     void SetUp() override {
+        runtime_ = std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", scratch_.str());
         data_ = scratch_.str() + "/data";
         fs::create_directories(data_);
         std::string table;
@@ -65,6 +67,7 @@ protected:
     }
 
     ScratchDir scratch_;
+    std::unique_ptr<ScopedEnv> runtime_;
     std::string data_;
     std::vector<std::unique_ptr<sim::Simulator>> readers_;
 };

@@ -25,6 +25,7 @@
 #include "detections/detection_file.h"
 #include "detections/detections_pane.h"
 #include "detections/result_list.h"
+#include "core/scoped_env.h"
 #include "reader/station_recorders.h"
 #include "simulator.h"
 #include "support/scripted_prompt.h"
@@ -47,6 +48,8 @@ protected:
     void SetUp() override {
         SetLanguage(Language::French);
         SetDataFolderOverride(scratch_.str());
+        // The command service's socket folder of this test alone.
+        runtime_ = std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", scratch_.str());
         std::string table;
         for (std::uint32_t n = 1; n <= kChips; ++n) {
             const sim::ChipId chip = sim::GeneratedChip(n);
@@ -137,6 +140,7 @@ protected:
     }
 
     ScratchDir scratch_;
+    std::unique_ptr<ScopedEnv> runtime_;
     ScriptedOperator operator_;
     RecordingSounds sounds_;
     FakeKeyboard keyboard_;
