@@ -25,14 +25,23 @@ public:
 
     DetectionsPaneBatch Drain(std::size_t maxLines) {
         DetectionsPaneBatch batch;
-        std::lock_guard<std::mutex> lock(mutex_);
-        const std::size_t count = std::min(maxLines, lines_.size());
-        batch.lines.reserve(count);
-        for (std::size_t i = 0; i < count; ++i) {
-            batch.lines.push_back(std::move(lines_.front()));
-            lines_.pop_front();
+        std::deque<DetectionsPaneLine> taken;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            batch.dropped = std::exchange(dropped_, 0);
+            if (maxLines >= lines_.size()) {
+                // The usual case: the whole queue changes hands at once; the lines move out of
+                // it after the lock is released, so no worker waits for that.
+                taken.swap(lines_);
+            } else {
+                for (std::size_t i = 0; i < maxLines; ++i) {
+                    taken.push_back(std::move(lines_.front()));
+                    lines_.pop_front();
+                }
+            }
         }
-        batch.dropped = std::exchange(dropped_, 0);
+        batch.lines.reserve(taken.size());
+        for (DetectionsPaneLine& line : taken) batch.lines.push_back(std::move(line));
         return batch;
     }
 

@@ -1,6 +1,7 @@
 #include "detections/result_list.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <memory>
 
@@ -20,6 +21,13 @@ public:
 
     std::size_t Size() const { return size_; }
     std::size_t ActiveCount() const { return active_; }
+    // Readable without the lock: the interface counts while every box worker records.
+    std::atomic<std::size_t> publishedSize{0};
+    std::atomic<std::size_t> publishedActive{0};
+    void Publish() {
+        publishedSize.store(size_, std::memory_order_release);
+        publishedActive.store(active_, std::memory_order_release);
+    }
 
     CRixResult& At(std::size_t index) { return chunks_[index / kChunkSize][index % kChunkSize]; }
 
@@ -35,6 +43,7 @@ public:
         if (size_ > 0 && record.serial <= At(size_ - 1).serial) serialsAscending_ = false;
         ++size_;
         if (record.IsActive()) ++active_;
+        Publish();
     }
 
     void Clear() {
@@ -43,6 +52,7 @@ public:
         size_ = 0;
         active_ = 0;
         serialsAscending_ = true;
+        Publish();
     }
 
     std::uint32_t TakeSerial() {
@@ -61,6 +71,7 @@ public:
         } else {
             --active_;
         }
+        Publish();
     }
 
     // Serials grow with the list, so a binary search finds them; only after the counter
@@ -146,13 +157,11 @@ CRixResult AddResult(std::string_view detector, std::string_view bib, const CChr
 }
 
 std::size_t CountActiveResults() {
-    std::lock_guard<std::mutex> lock(Store().mutex);
-    return Store().ActiveCount();
+    return Store().publishedActive.load(std::memory_order_acquire);
 }
 
 std::size_t ResultCount() {
-    std::lock_guard<std::mutex> lock(Store().mutex);
-    return Store().Size();
+    return Store().publishedSize.load(std::memory_order_acquire);
 }
 
 std::size_t ClearResults() {

@@ -57,6 +57,8 @@ CRixResult AddResult(std::string_view detector, std::string_view bib, const CChr
                      const CChrono& dailyTime, bool absoluteClock, bool writeToFile,
                      ResultAddedObserver* observer = nullptr);
 
+// Both without the list's lock (the counts of the last completed change), so the interface never
+// queues behind the recorders for them.
 std::size_t CountActiveResults();
 std::size_t ResultCount();  // removed records included
 // Returns the number of active records it forgot.
