@@ -1,0 +1,202 @@
+// The main window over a real station in a scratch data folder, offscreen.
+#include "ui/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/station.h"
+#include "core/folders.h"
+#include "core/settings.h"
+#include "core/texts.h"
+#include "support/test_support.h"
+#include "ui/detections_view.h"
+#include "ui/log_view.h"
+
+namespace winorvex {
+namespace {
+
+class AnswerPrompt : public OperatorPrompt {
+public:
+    bool AskYesNo(std::string_view text, bool) override {
+        questions.emplace_back(text);
+        return answer;
+    }
+    void Warn(std::string_view text) override { warnings.emplace_back(text); }
+    void Inform(std::string_view text) override { informations.emplace_back(text); }
+    bool answer = false;
+    std::vector<std::string> questions;
+    std::vector<std::string> warnings;
+    std::vector<std::string> informations;
+};
+
+class CountingSounds : public SoundPlayer {
+public:
+    void Play(StationSound sound) override {
+        if (sound == StationSound::Quit) ++quitSounds;
+    }
+    int quitSounds = 0;
+};
+
+class NoKeys : public KeyboardState {
+public:
+    bool CtrlHeld() const override { return false; }
+    bool ScrollLockOn() const override { return false; }
+};
+
+// Processes events until the condition holds or the deadline passes.
+bool WaitWithEvents(const std::function<bool()>& condition,
+                    std::chrono::milliseconds deadline = std::chrono::seconds(5)) {
+    return test::WaitFor(
+        [&condition] {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            return condition();
+        },
+        deadline);
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetLanguage(Language::French);
+        SetDataFolderOverride(scratch_.str());
+        scratch_.WriteFile("WinORVEX.ini", "[Settings]\nLogWinLevel=60\n");
+        services_.prompt = &prompt_;
+        services_.sounds = &sounds_;
+        services_.keyboard = &keys_;
+        station_ = std::make_unique<Station>(services_, StationOptions{});
+        ASSERT_EQ(station_->Start(), StartOutcome::Ready);
+        station_->InitialiseWindow();
+        window_ = std::make_unique<MainWindow>(*station_);
+    }
+
+    void TearDown() override {
+        window_.reset();
+        if (!station_->Exiting()) station_->RunExitProcedure(false);
+        station_.reset();
+        SetSettingsFilePath("");
+        ClearDataFolderOverride();
+    }
+
+    void ShowWindow(QSize size) {
+        window_->resize(size);
+        window_->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+        QCoreApplication::processEvents();
+    }
+
+    template <typename W>
+    W* Find(const char* name) const {
+        W* widget = window_->findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    test::ScratchDir scratch_;
+    AnswerPrompt prompt_;
+    CountingSounds sounds_;
+    NoKeys keys_;
+    StationServices services_;
+    std::unique_ptr<Station> station_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(MainWindowTest, UnlistedLogLevelShowsTheLowItemUntilTheOperatorPicksOne) {
+    auto* levels = Find<QComboBox>("logLevel");
+    ASSERT_NE(levels, nullptr);
+    ASSERT_EQ(levels->count(), 5);
+    EXPECT_EQ(levels->currentText(), QStringLiteral(" 25   [Faible]"));
+    EXPECT_EQ(ReadSettingInt("Settings", "LogWinLevel", 0), 60);
+
+    ShowWindow(QSize(1000, 700));
+    levels->setFocus();
+    QTest::keyClick(levels, Qt::Key_Down);  // the operator picks " 50   [Moyen]"
+    EXPECT_EQ(station_->LogLevelItemIndex(), 2);
+    EXPECT_EQ(levels->currentText(), QStringLiteral(" 50   [Moyen]"));
+    EXPECT_EQ(ReadSettingInt("Settings", "LogWinLevel", 0), 50);
+}
+
+TEST_F(MainWindowTest, PanesGrowWithTheWindowAndButtonsStayAnchored) {
+    ShowWindow(QSize(900, 620));
+    auto* detections = Find<DetectionsView>("detectionsView");
+    auto* log = Find<LogView>("logView");
+    auto* quit = Find<QPushButton>("quit");
+    auto* connect = Find<QPushButton>("connectBoxes");
+    ASSERT_TRUE(detections && log && quit && connect);
+    const QSize detectionsBefore = detections->size();
+    const QSize logBefore = log->size();
+    const QSize quitBefore = quit->size();
+    const QPoint quitFromCorner = QPoint(window_->width(), window_->height()) - quit->geometry().bottomRight();
+    const QPoint connectAt = connect->pos();
+
+    window_->resize(1300, 900);
+    ASSERT_TRUE(WaitWithEvents([&] { return detections->width() > detectionsBefore.width(); }));
+    EXPECT_GT(detections->height(), detectionsBefore.height());
+    EXPECT_GT(log->width(), logBefore.width());
+    EXPECT_GT(log->height(), logBefore.height());
+    EXPECT_EQ(quit->size(), quitBefore);
+    EXPECT_EQ(QPoint(window_->width(), window_->height()) - quit->geometry().bottomRight(), quitFromCorner);
+    EXPECT_EQ(connect->pos(), connectAt);
+}
+
+TEST_F(MainWindowTest, EscapeAndTheCloseBoxRunTheExitProcedure) {
+    ShowWindow(QSize(1000, 700));
+    prompt_.answer = false;
+    QTest::keyClick(window_.get(), Qt::Key_Escape);
+    ASSERT_EQ(prompt_.questions.size(), 1u);
+    EXPECT_EQ(prompt_.questions[0], "Souhaitez vraiment quitter le module d'acquisition ?");
+    EXPECT_EQ(sounds_.quitSounds, 1);
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_FALSE(station_->Exiting());
+
+    window_->close();  // the close box: the same question, still No
+    EXPECT_EQ(prompt_.questions.size(), 2u);
+    EXPECT_TRUE(window_->isVisible());
+
+    prompt_.answer = true;
+    QTest::keyClick(window_.get(), Qt::Key_Escape);
+    EXPECT_EQ(prompt_.questions.size(), 3u);
+    EXPECT_TRUE(station_->Exiting());
+    EXPECT_TRUE(WaitWithEvents([&] { return !window_->isVisible(); }));
+}
+
+TEST_F(MainWindowTest, EnterNeverClosesTheWindowNorPressesAButton) {
+    ShowWindow(QSize(1000, 700));
+    auto* quit = Find<QPushButton>("quit");
+    ASSERT_NE(quit, nullptr);
+    quit->setFocus();
+    QTest::keyClick(quit, Qt::Key_Return);
+    QTest::keyClick(window_.get(), Qt::Key_Enter);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(prompt_.questions.empty());
+    EXPECT_TRUE(window_->isVisible());
+}
+
+TEST_F(MainWindowTest, ShowsTheVersionAndHidesTheDayOffsetOnTheFirstDay) {
+    ShowWindow(QSize(1000, 700));
+    auto* version = Find<QLabel>("versionText");
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(version->text(), QStringLiteral("Version 4.50 - 9 jun 2o26"));
+    ASSERT_EQ(station_->DayOffsetHours(), 0);
+    EXPECT_FALSE(Find<QLabel>("dayOffset")->isVisible());
+    EXPECT_FALSE(Find<QLabel>("dayOffsetIcon")->isVisible());
+    EXPECT_EQ(Find<QLabel>("recordedCount")->text(), QStringLiteral("Aucune détection enregistrée"));
+}
+
+TEST_F(MainWindowTest, TheStationFinishingByItselfClosesTheWindow) {
+    ShowWindow(QSize(1000, 700));
+    ASSERT_TRUE(station_->RunExitProcedure(false));
+    EXPECT_TRUE(WaitWithEvents([&] { return !window_->isVisible(); }));
+    EXPECT_TRUE(prompt_.questions.empty());
+}
+
+}  // namespace
+}  // namespace winorvex
