@@ -95,6 +95,10 @@ MainWindow::MainWindow(Station& station, QWidget* parent) : QDialog(parent), sta
     panes->setStretchFactor(1, 2);
     root->addWidget(panes, 1);
     root->addWidget(BuildBottomRow());
+    // The two lower panes start at the same height although only the log's title row has a list.
+    if (auto* title = findChild<QLabel*>(QStringLiteral("resultsTitle"))) {
+        title->setMinimumHeight(logLevel_->sizeHint().height());
+    }
 
     insertShortcut_ = new QShortcut(QKeySequence(Qt::Key_F12), this);
     insertShortcut_->setContext(Qt::WindowShortcut);
@@ -231,7 +235,9 @@ QWidget* MainWindow::BuildResultsPanel() {
     auto* panel = new QWidget(this);
     auto* layout = new QVBoxLayout(panel);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(MakeTitle(ResultsView::Title(), panel));
+    QLabel* title = MakeTitle(ResultsView::Title(), panel);
+    title->setObjectName(QStringLiteral("resultsTitle"));
+    layout->addWidget(title);
     results_ = new ResultsView(panel);
     layout->addWidget(results_, 1);
     auto* footer = new QHBoxLayout;

@@ -15,6 +15,14 @@ namespace winorvex {
 
 QtSoundPlayer::QtSoundPlayer(QObject* parent) : QObject(parent) {
     InitSoundResources();
+    LoadEffects();
+}
+
+bool QtSoundPlayer::LoadEffects() {
+    if (loaded_) return true;
+    // Without an output device the effects are not made at all (Qt would only complain); they
+    // are made at the first sound after a device appeared.
+    if (QMediaDevices::audioOutputs().isEmpty()) return false;
     for (std::size_t i = 0; i < kSounds.size(); ++i) {
         const QString path = ResourcePath(kSounds[i]);
         // A missing resource plays nothing; that is not worth stopping the station for.
@@ -24,6 +32,8 @@ QtSoundPlayer::QtSoundPlayer(QObject* parent) : QObject(parent) {
         effect->setVolume(0.8f);
         effects_[i] = std::move(effect);
     }
+    loaded_ = true;
+    return true;
 }
 
 QtSoundPlayer::~QtSoundPlayer() = default;
@@ -56,12 +66,11 @@ void QtSoundPlayer::Play(StationSound sound) {
 }
 
 void QtSoundPlayer::PlayNow(int index) {
-    QSoundEffect* effect = effects_[static_cast<std::size_t>(index)].get();
-    if (effect == nullptr) return;
     // No output device (a server without sound card, a test run): silence. The effect reports
     // its own errors through its status, which nobody needs to hear about.
-    if (QMediaDevices::audioOutputs().isEmpty()) return;
-    if (effect->status() == QSoundEffect::Error) return;
+    if (!LoadEffects() || QMediaDevices::audioOutputs().isEmpty()) return;
+    QSoundEffect* effect = effects_[static_cast<std::size_t>(index)].get();
+    if (effect == nullptr || effect->status() == QSoundEffect::Error) return;
     effect->play();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The station's sounds through Qt Multimedia: one QSoundEffect per sound, each loaded once from
-// the program's resources when the player is made.
+// the program's resources when the player is made (or at the first sound once a device exists).
 //
 // Threads: the player is made and lives on the GUI thread; Play may be called from any thread
 // (box workers play the detection click). A call from elsewhere is posted to the GUI thread, and
@@ -40,7 +40,11 @@ public:
 
 private:
     static int IndexOf(StationSound sound);
+    // Makes the effects once an output device exists; false while there is none.
+    bool LoadEffects();
     void PlayNow(int index);
+
+    bool loaded_ = false;
 
     std::array<std::unique_ptr<QSoundEffect>, kSounds.size()> effects_;
     std::array<std::atomic<bool>, kSounds.size()> pending_{};

@@ -134,8 +134,12 @@ TEST_F(MainWindowTest, PanesGrowWithTheWindowAndButtonsStayAnchored) {
     const QSize detectionsBefore = detections->size();
     const QSize logBefore = log->size();
     const QSize quitBefore = quit->size();
-    const QPoint quitFromCorner = QPoint(window_->width(), window_->height()) - quit->geometry().bottomRight();
-    const QPoint connectAt = connect->pos();
+    // Positions in the window's coordinates (the buttons sit in rows of their own).
+    auto fromCorner = [this](QWidget* w) {
+        return QPoint(window_->width(), window_->height()) - w->mapTo(window_.get(), w->rect().bottomRight());
+    };
+    const QPoint quitFromCorner = fromCorner(quit);
+    const QPoint connectAt = connect->mapTo(window_.get(), QPoint(0, 0));
 
     window_->resize(1300, 900);
     ASSERT_TRUE(WaitWithEvents([&] { return detections->width() > detectionsBefore.width(); }));
@@ -143,8 +147,8 @@ TEST_F(MainWindowTest, PanesGrowWithTheWindowAndButtonsStayAnchored) {
     EXPECT_GT(log->width(), logBefore.width());
     EXPECT_GT(log->height(), logBefore.height());
     EXPECT_EQ(quit->size(), quitBefore);
-    EXPECT_EQ(QPoint(window_->width(), window_->height()) - quit->geometry().bottomRight(), quitFromCorner);
-    EXPECT_EQ(connect->pos(), connectAt);
+    EXPECT_EQ(fromCorner(quit), quitFromCorner);
+    EXPECT_EQ(connect->mapTo(window_.get(), QPoint(0, 0)), connectAt);
 }
 
 TEST_F(MainWindowTest, EscapeAndTheCloseBoxRunTheExitProcedure) {
