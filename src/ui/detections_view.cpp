@@ -121,6 +121,9 @@ void DetectionsView::SizeColumns() {
 void DetectionsView::ShowTopLine(int row) {
     if (!station_.ScrollDetections() || row < 0 || row >= model()->rowCount()) return;
     scrollingByProgram_ = true;
+    // The rows may have arrived in this very event: the scroll range must know them first.
+    executeDelayedItemsLayout();
+    updateGeometries();
     scrollTo(model()->index(row, 0), QAbstractItemView::PositionAtTop);
     scrollingByProgram_ = false;
 }

@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -16,6 +17,7 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
 
@@ -116,7 +118,15 @@ MainWindow::MainWindow(Station& station, QWidget* parent) : QDialog(parent), sta
     resize(1100, 760);
 
     ScheduleScreenshotFromEnvironment(*this, [this] {
-        if (station_.RunExitProcedure(false)) Finish();
+        // A dialog open meanwhile (the configuration at start) runs its own event loop: end it
+        // first, then shut down from the window's loop.
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QDialog*>(widget);
+            if (dialog != nullptr && dialog != this && dialog->isVisible()) dialog->reject();
+        }
+        QTimer::singleShot(0, this, [this] {
+            if (station_.RunExitProcedure(false)) Finish();
+        });
     });
 }
 

@@ -7,16 +7,22 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "app/detections_list_model.h"
+#include "app/log_list_model.h"
 #include "app/station.h"
+#include "core/chrono.h"
 #include "core/folders.h"
+#include "core/log.h"
 #include "core/settings.h"
 #include "core/texts.h"
+#include "detections/detections_pane.h"
 #include "support/test_support.h"
 #include "ui/detections_view.h"
 #include "ui/log_view.h"
@@ -200,6 +206,54 @@ TEST_F(MainWindowTest, TheStationFinishingByItselfClosesTheWindow) {
     ASSERT_TRUE(station_->RunExitProcedure(false));
     EXPECT_TRUE(WaitWithEvents([&] { return !window_->isVisible(); }));
     EXPECT_TRUE(prompt_.questions.empty());
+}
+
+TEST_F(MainWindowTest, DetectionsPaneFollowsTheStationAndLearnsWhereTheOperatorScrolled) {
+    ShowWindow(QSize(1000, 700));
+    auto* view = Find<DetectionsView>("detectionsView");
+    ASSERT_NE(view, nullptr);
+    DetectionsListModel& model = station_->Detections();
+    for (int i = 0; i < 200; ++i) {
+        AddToDetectionsPane("[Box 1]\t" + std::to_string(100 + i) + "\tDET1", 0, CChrono(9 * 3600 + i, 0));
+    }
+    ASSERT_TRUE(WaitWithEvents([&] {
+        model.DrainQueue();
+        return model.rowCount() == 200;
+    }));
+    EXPECT_EQ(model.Pane().VisibleLines(), static_cast<std::size_t>(view->VisibleLines()));
+    ASSERT_TRUE(station_->ScrollDetections());
+
+    emit station_->detectionsTopLineChanged(120);
+    EXPECT_EQ(view->rowAt(0), 120);
+
+    view->verticalScrollBar()->setValue(30);  // the operator scrolls back to read
+    EXPECT_EQ(model.Pane().TopLine(), 30u);
+    EXPECT_EQ(view->rowAt(0), 30);
+}
+
+TEST_F(MainWindowTest, LogFollowsNewLinesOnlyWhileTheOperatorLeavesItAtTheBottom) {
+    ShowWindow(QSize(1000, 700));
+    auto* log = Find<LogView>("logView");
+    ASSERT_NE(log, nullptr);
+    auto lines = [](int n, const char* text) {
+        std::vector<LogEntry> entries(static_cast<std::size_t>(n));
+        for (LogEntry& entry : entries) entry.text = text;
+        return entries;
+    };
+    station_->LogLines().Append(lines(300, "+ line"));
+    QCoreApplication::processEvents();
+    ASSERT_GT(log->verticalScrollBar()->maximum(), 0);
+    EXPECT_TRUE(log->AtBottom());
+
+    log->verticalScrollBar()->setValue(0);  // reading older lines
+    station_->LogLines().Append(lines(20, "+ more"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(log->verticalScrollBar()->value(), 0);
+
+    log->scrollToBottom();
+    station_->LogLines().Append(lines(20, "+ again"));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(log->AtBottom());
 }
 
 }  // namespace
