@@ -368,6 +368,13 @@ void MainWindow::ShowBalloon(const QString& title, const QString& text, int anch
     QToolTip::showText(at, WrappedTipHtml(html), anchor, QRect(), kBalloonMs);
 }
 
+void MainWindow::BringToFront() {
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
 void MainWindow::OpenAbout() {
     AboutDialog about(Station::VersionText(), this);
     about.exec();

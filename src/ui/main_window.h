@@ -29,6 +29,9 @@ public:
     explicit MainWindow(Station& station, QWidget* parent = nullptr);
 
     ResultsView& Results() const { return *results_; }
+    // In front of every other window, without moving or resizing it (the "PopFront" command);
+    // a minimised window is restored first.
+    void BringToFront();
 
 protected:
     void reject() override;

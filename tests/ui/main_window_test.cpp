@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -23,6 +25,7 @@
 #include "core/settings.h"
 #include "core/texts.h"
 #include "detections/detections_pane.h"
+#include "detections/result_list.h"
 #include "support/test_support.h"
 #include "ui/detections_view.h"
 #include "ui/log_view.h"
@@ -71,10 +74,14 @@ bool WaitWithEvents(const std::function<bool()>& condition,
 
 class MainWindowTest : public ::testing::Test {
 protected:
+    virtual std::string SettingsText() const { return "[Settings]\nLogWinLevel=60\n"; }
+
     void SetUp() override {
         SetLanguage(Language::French);
         SetDataFolderOverride(scratch_.str());
-        scratch_.WriteFile("WinORVEX.ini", "[Settings]\nLogWinLevel=60\n");
+        ClearResults();
+        ClearDetectionsPaneQueue();
+        scratch_.WriteFile("WinORVEX.ini", SettingsText());
         services_.prompt = &prompt_;
         services_.sounds = &sounds_;
         services_.keyboard = &keys_;
@@ -88,6 +95,8 @@ protected:
         window_.reset();
         if (!station_->Exiting()) station_->RunExitProcedure(false);
         station_.reset();
+        ClearResults();
+        ClearDetectionsPaneQueue();
         SetSettingsFilePath("");
         ClearDataFolderOverride();
     }
@@ -254,6 +263,75 @@ TEST_F(MainWindowTest, LogFollowsNewLinesOnlyWhileTheOperatorLeavesItAtTheBottom
     station_->LogLines().Append(lines(20, "+ again"));
     QCoreApplication::processEvents();
     EXPECT_TRUE(log->AtBottom());
+}
+
+class ExtendedStatusWindowTest : public MainWindowTest {
+protected:
+    std::string SettingsText() const override { return "[VALDRONE]\nExtendedStatus=1\n"; }
+};
+
+// What the pop-up menu showed; the first entry is chosen.
+struct MenuSeen {
+    std::vector<QString> texts;
+    std::vector<bool> enabled;
+};
+
+void ChooseFirstEntryWhenMenuShows(MenuSeen& seen, int triesLeft = 400) {
+    QTimer::singleShot(5, qApp, [&seen, triesLeft] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) {
+            if (triesLeft > 0) ChooseFirstEntryWhenMenuShows(seen, triesLeft - 1);
+            return;
+        }
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator()) continue;
+            seen.texts.push_back(action->text());
+            seen.enabled.push_back(action->isEnabled());
+        }
+        menu->setActiveAction(menu->actions().front());
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+}
+
+TEST_F(ExtendedStatusWindowTest, MixedSelectionOffersBothEntriesAndRemovesAfterTheQuestion) {
+    ShowWindow(QSize(1000, 700));
+    auto* view = Find<DetectionsView>("detectionsView");
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(view->selectionMode(), QAbstractItemView::ExtendedSelection);
+    std::vector<std::uint32_t> serials;
+    for (int i = 0; i < 3; ++i) {
+        const CChrono daily(9 * 3600 + i, 0);
+        const CRixResult record = AddResult("DET1", std::to_string(101 + i), CChrono(), daily, false, false);
+        serials.push_back(record.serial);
+        AddToDetectionsPane("[Box 1]\t" + std::to_string(101 + i) + "\tDET1", record.serial, daily);
+    }
+    ASSERT_TRUE(SetResultActive(serials[1], false));
+    DetectionsListModel& model = station_->Detections();
+    ASSERT_TRUE(WaitWithEvents([&] {
+        model.DrainQueue();
+        return model.rowCount() == 3;
+    }));
+    EXPECT_TRUE(model.index(1, 0).data(DetectionsListModel::kRemovedRole).toBool());
+
+    view->selectRow(0);
+    view->selectionModel()->select(model.index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    prompt_.answer = true;
+    MenuSeen seen;
+    ChooseFirstEntryWhenMenuShows(seen);
+    const QPoint at = view->visualRect(model.index(0, 1)).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &click);
+
+    ASSERT_EQ(seen.texts.size(), 3u);
+    EXPECT_EQ(seen.texts[0], QStringLiteral("Supprimer les détections sélectionnées"));
+    EXPECT_EQ(seen.texts[1], QStringLiteral("Restaurer les détections sélectionnées"));
+    EXPECT_EQ(seen.texts[2], QStringLiteral("Annuler"));
+    EXPECT_TRUE(seen.enabled[0]);
+    EXPECT_TRUE(seen.enabled[1]);
+    ASSERT_EQ(prompt_.questions.size(), 1u);
+    EXPECT_EQ(prompt_.questions[0], "Supprimer ces 2 détections?");
+    EXPECT_EQ(ClassifySelection({serials[0], serials[1]}), SelectionActivity::AllRemoved);
+    EXPECT_EQ(ClassifySelection({serials[2]}), SelectionActivity::AllActive);
 }
 
 }  // namespace
