@@ -1,5 +1,7 @@
 #include "ui/message_box_prompt.h"
 
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 #include "ui/qt_text.h"
@@ -30,6 +32,20 @@ void MessageBoxPrompt::Warn(std::string_view text) {
 void MessageBoxPrompt::Inform(std::string_view text) {
     QMessageBox box(QMessageBox::Information, Title(), Q(text), QMessageBox::Ok, parent_);
     box.exec();
+}
+
+std::optional<std::string> MessageBoxPrompt::AskText(const TextQuestion& question) {
+    QInputDialog dialog(parent_);
+    dialog.setWindowTitle(question.title.empty() ? Title() : Q(question.title));
+    dialog.setLabelText(Q(question.prompt));
+    dialog.setInputMode(QInputDialog::TextInput);
+    if (question.multiLine) dialog.setOption(QInputDialog::UsePlainTextEditForTextInput);
+    if (question.masked) dialog.setTextEchoMode(QLineEdit::Password);
+    dialog.setTextValue(Q(question.initial));
+    for (;;) {
+        if (dialog.exec() == QDialog::Accepted) return dialog.textValue().toStdString();
+        if (!question.noCancel) return std::nullopt;
+    }
 }
 
 }  // namespace winorvex

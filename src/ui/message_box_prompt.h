@@ -1,5 +1,6 @@
 #pragma once
-// The operator's questions, warnings and information as modal message boxes titled "WinORVEX".
+// The operator's questions, warnings and information as modal message boxes titled "WinORVEX",
+// and the text questions (a marker label ...) as a modal input dialog.
 // Made before the main window (the single-instance message comes first); once the window exists,
 // SetParent centres the boxes over it. GUI thread only.
 #include <QPointer>
@@ -18,6 +19,8 @@ public:
     bool AskYesNo(std::string_view text, bool defaultYes) override;
     void Warn(std::string_view text) override;
     void Inform(std::string_view text) override;
+    // A question that must be answered (noCancel) comes back until it is answered.
+    std::optional<std::string> AskText(const TextQuestion& question) override;
 
 private:
     QPointer<QWidget> parent_;

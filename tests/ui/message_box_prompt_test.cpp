@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -72,6 +74,75 @@ TEST(MessageBoxPromptTest, WarningsAndInformationShowTheirIconAndUtf8Text) {
     EXPECT_EQ(informed.icon, QMessageBox::Information);
     EXPECT_EQ(informed.title, QStringLiteral("WinORVEX"));
     EXPECT_EQ(informed.text, QString::fromUtf8("Détections: 3\nfin"));
+}
+
+// Runs `act` on the input dialog once it is up, within a deadline.
+void WhenInputShows(bool& seen, std::function<void(QInputDialog&)> act, int triesLeft = 400) {
+    QTimer::singleShot(5, qApp, [&seen, act = std::move(act), triesLeft]() mutable {
+        auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            if (triesLeft > 0) WhenInputShows(seen, std::move(act), triesLeft - 1);
+            return;
+        }
+        seen = true;
+        act(*dialog);
+    });
+}
+
+TEST(MessageBoxPromptTest, TextQuestionsGiveTheTypedTextOrNothingWhenCancelled) {
+    MessageBoxPrompt prompt;
+    TextQuestion question;
+    question.title = "ELITE Marker";
+    question.prompt = "Libellé du marqueur à insérer dans l'ELITE :";
+    question.initial = "Dep";
+
+    bool seen = false;
+    QString title;
+    WhenInputShows(seen, [&title](QInputDialog& dialog) {
+        title = dialog.windowTitle();
+        auto* field = dialog.findChild<QLineEdit*>();
+        ASSERT_NE(field, nullptr);
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_End);  // the initial text comes selected
+        QTest::keyClicks(field, QStringLiteral("art "));
+        field->insert(QString::fromUtf8("é"));  // typed through an input method: no key code
+        QTest::keyClick(field, Qt::Key_Return);
+    });
+    EXPECT_EQ(prompt.AskText(question), std::optional<std::string>("Depart é"));
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(title, QStringLiteral("ELITE Marker"));
+
+    seen = false;
+    WhenInputShows(seen, [](QInputDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); });
+    EXPECT_EQ(prompt.AskText(question), std::nullopt);
+    EXPECT_TRUE(seen);
+}
+
+TEST(MessageBoxPromptTest, AMaskedQuestionHidesWhatIsTypedAndAMandatoryOneComesBack) {
+    MessageBoxPrompt prompt;
+    TextQuestion question;
+    question.prompt = "Mot de passe :";
+    question.masked = true;
+    question.noCancel = true;
+
+    int shown = 0;
+    QLineEdit::EchoMode echo = QLineEdit::Normal;
+    bool seen = false;
+    bool seenAgain = false;
+    // First Escape (refused: the question comes back), then an answer.
+    WhenInputShows(seen, [&](QInputDialog& dialog) {
+        ++shown;
+        echo = dialog.textEchoMode();
+        WhenInputShows(seenAgain, [&](QInputDialog& second) {
+            ++shown;
+            second.setTextValue(QStringLiteral("secret"));
+            second.accept();
+        });
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+    });
+    EXPECT_EQ(prompt.AskText(question), std::optional<std::string>("secret"));
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(echo, QLineEdit::Password);
 }
 
 }  // namespace
