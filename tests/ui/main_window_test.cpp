@@ -334,5 +334,27 @@ TEST_F(ExtendedStatusWindowTest, MixedSelectionOffersBothEntriesAndRemovesAfterT
     EXPECT_EQ(ClassifySelection({serials[2]}), SelectionActivity::AllActive);
 }
 
+class SecondRaceDayWindowTest : public MainWindowTest {
+protected:
+    // The race started two days ago: today is its third day.
+    std::string SettingsText() const override { return "[Settings]\nGDaysToAdd=2\n"; }
+};
+
+TEST_F(SecondRaceDayWindowTest, TheDayOffsetLabelShowsTheHoursWithItsIcon) {
+    ShowWindow(QSize(1000, 700));
+    ASSERT_EQ(station_->DayOffsetHours(), 48);
+    auto* label = Find<QLabel>("dayOffset");
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->isVisible());
+    EXPECT_TRUE(Find<QLabel>("dayOffsetIcon")->isVisible());
+    EXPECT_EQ(label->text(), QStringLiteral("+48h"));
+    EXPECT_TRUE(label->font().bold());
+    EXPECT_EQ(label->font().pointSize(), 12);
+
+    emit station_->dayOffsetChanged(0);  // back to one day: hidden again
+    EXPECT_FALSE(label->isVisible());
+    EXPECT_FALSE(Find<QLabel>("dayOffsetIcon")->isVisible());
+}
+
 }  // namespace
 }  // namespace winorvex
