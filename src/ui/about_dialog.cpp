@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "ui/app_icon.h"
 #include "ui/qt_text.h"
 
 namespace winorvex {
@@ -12,6 +13,11 @@ namespace winorvex {
 AboutDialog::AboutDialog(const QString& versionText, QWidget* parent) : QDialog(parent) {
     setWindowTitle(T("A propos de WinORVEX", "About WinORVEX"));
     auto* layout = new QVBoxLayout(this);
+
+    auto* icon = new QLabel(this);
+    icon->setPixmap(WinorvexIcon().pixmap(64, 64));
+    icon->setAlignment(Qt::AlignCenter);
+    layout->addWidget(icon);
 
     auto* name = new QLabel(QStringLiteral("WinORVEX"), this);
     QFont big = name->font();

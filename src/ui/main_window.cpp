@@ -23,6 +23,7 @@
 
 #include "app/station.h"
 #include "ui/about_dialog.h"
+#include "ui/app_icon.h"
 #include "ui/box_status_panel.h"
 #include "ui/detections_view.h"
 #include "ui/log_view.h"
@@ -76,6 +77,7 @@ QLabel* MakeTitle(const QString& text, QWidget* parent) {
 MainWindow::MainWindow(Station& station, QWidget* parent) : QDialog(parent), station_(station) {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("WinORVEX"));
+    setWindowIcon(WinorvexIcon());
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
     setSizeGripEnabled(true);
 
