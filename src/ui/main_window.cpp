@@ -99,7 +99,7 @@ MainWindow::MainWindow(Station& station, QWidget* parent) : QDialog(parent), sta
     panes->setStretchFactor(1, 2);
     root->addWidget(panes, 1);
     root->addWidget(BuildBottomRow());
-    // The two lower panes start at the same height although only the log's title row has a list.
+    // The two lower panes start at the same height although only the log's title row has a drop list.
     if (auto* title = findChild<QLabel*>(QStringLiteral("resultsTitle"))) {
         title->setMinimumHeight(logLevel_->sizeHint().height());
     }
