@@ -1,0 +1,84 @@
+#pragma once
+// The operator's console: assembles the box status pictures, the detections, results and log
+// panes, the runner display and the command buttons, and forwards every command to the station.
+// It shows only what the station holds; no behaviour lives here (the headless station has none).
+//
+// Closing: Escape and the close box run the station's exit procedure and close the window only
+// when it went through; when the station finishes by itself (a command from the results
+// program), the window closes too. Enter does nothing, so a stray key never ends a race.
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QShortcut;
+
+namespace winorvex {
+
+class BoxStatusPanel;
+class DetectionsView;
+class LogView;
+class ResultsView;
+class Station;
+
+class MainWindow : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(Station& station, QWidget* parent = nullptr);
+
+    ResultsView& Results() const { return *results_; }
+    // In front of every other window, without moving or resizing it (the "PopFront" command);
+    // a minimised window is restored first.
+    void BringToFront();
+
+protected:
+    void reject() override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    QWidget* BuildTopRow();
+    QWidget* BuildDetectionsPanel();
+    QWidget* BuildResultsPanel();
+    QWidget* BuildLogPanel();
+    QWidget* BuildBottomRow();
+    QPushButton* MakeButton(const QString& text, const char* name);
+
+    void RefreshStatus();
+    void RefreshRunner();
+    void RefreshDayOffset(int hours);
+    void ShowLogLevelItem(int index);
+    void ShowBalloon(const QString& title, const QString& text, int anchorControl);
+    QWidget* WidgetForControl(int control) const;
+    void OpenAbout();
+    void Finish();
+
+    Station& station_;
+    bool finishing_ = false;
+
+    BoxStatusPanel* boxes_ = nullptr;
+    DetectionsView* detections_ = nullptr;
+    ResultsView* results_ = nullptr;
+    LogView* log_ = nullptr;
+
+    QPushButton* connectBoxes_ = nullptr;  // 1113
+    QPushButton* forgetAll_ = nullptr;     // 1008
+    QPushButton* exportAll_ = nullptr;     // 1007
+    QPushButton* quit_ = nullptr;          // 2
+    QCheckBox* logDetections_ = nullptr;   // 1037
+    QCheckBox* scroll_ = nullptr;          // 1248
+    QComboBox* logLevel_ = nullptr;        // 1042
+    QLabel* recordedCount_ = nullptr;      // 1014
+    QLabel* dayOffsetIcon_ = nullptr;      // 1224
+    QLabel* dayOffset_ = nullptr;          // 1223
+    QLabel* runnerName_ = nullptr;         // 1029
+    QLabel* runnerRank_ = nullptr;         // 1030
+    QLabel* runnerTime_ = nullptr;         // 1031
+    // F12 anywhere in the window is kept for the manual insertion of a detection; until that
+    // dialog exists the key is taken here so that no control acts on it.
+    QShortcut* insertShortcut_ = nullptr;
+};
+
+}  // namespace winorvex

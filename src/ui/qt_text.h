@@ -1,0 +1,20 @@
+#pragma once
+// The one bridge from the program's texts (Tr pairs and UTF-8 strings) to QString.
+#include <QString>
+#include <string_view>
+
+#include "core/texts.h"
+
+namespace winorvex {
+
+// The text of the current language, as a QString.
+inline QString T(const char* french, const char* english) {
+    return QString::fromUtf8(Tr(french, english));
+}
+
+// A UTF-8 text made by the layers below (formatted messages, box labels ...).
+inline QString Q(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+}  // namespace winorvex
