@@ -407,8 +407,21 @@ std::size_t DirectConnection::KeepUnsent(Session& session, const std::string& wr
         lines.emplace_back(all, start, end - start);
         start = end + 2;
     }
-    std::lock_guard lock(unsentMutex_);
-    unsent_.insert(unsent_.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+    std::size_t forgotten = 0;
+    {
+        std::lock_guard lock(unsentMutex_);
+        unsent_.insert(unsent_.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+        if (unsent_.size() > kMaxUnsentLines) {
+            forgotten = unsent_.size() - kMaxUnsentLines;
+            unsent_.erase(unsent_.begin(), unsent_.begin() + static_cast<std::ptrdiff_t>(forgotten));
+        }
+    }
+    if (forgotten > 0) {
+        LogF(0,
+             Tr("## Connexion directe : %zu lignes non envoyées oubliées (les plus anciennes)",
+                "## Direct connection: %zu unsent lines forgotten (the oldest)"),
+             forgotten);
+    }
     return lines.size();
 }
 

@@ -78,7 +78,9 @@ public:
 
     // Lines queued on the links that have ended but never handed to the socket (a line the
     // socket took only in part counts as not handed), oldest first; the list is emptied. The
-    // station may send them again once the link is back.
+    // station may send them again once the link is back. At most kMaxUnsentLines are kept (the
+    // newest); the detections themselves stay in the result list whatever happens here.
+    static constexpr std::size_t kMaxUnsentLines = 100000;
     std::vector<std::string> TakeUnsentLines();
 
     DirectLinkCounters Counters() const;
