@@ -101,7 +101,7 @@ void BM_SendDirectLine(benchmark::State& state) {
     }
     state.counters["refused"] = static_cast<double>(refused);
 }
-BENCHMARK(BM_SendDirectLine)->Iterations(200000);
+BENCHMARK(BM_SendDirectLine)->Iterations(50000);
 
 // Detections through the link and their answers back, decoded; every one counted once.
 void BM_RoundTrip(benchmark::State& state) {

@@ -237,7 +237,7 @@ void ResultsSimulator::HandleLine(std::string line) {
         answer = "NFO:28 " + VersionText(version);
     } else if (line == "GetDetectorList()") {
         std::string list;
-        for (const auto& [detector, bibs] : arrivals_) list += (list.empty() ? "" : ",") + detector;
+        for (const auto& [detector, arrivals] : arrivals_) list += (list.empty() ? "" : ",") + detector;
         answer = "NFO:7 " + (list.empty() ? std::string("-") : list);
     } else {
         answer = "ERR:103";
@@ -294,16 +294,17 @@ void ResultsSimulator::AnswerDetection(std::string_view inside) {
         int& passes = passes_[detector + "\t" + bibText];
         if (!repeat) ++passes;
         values.pass = std::max(passes, 1);
-        std::vector<int>& order = arrivals_[detector];
-        if (std::find(order.begin(), order.end(), bib) == order.end()) order.push_back(bib);
-        for (const int other : order) {
-            const std::optional<Runner> o = runners_.Find(other);
-            if (!o) continue;
-            ++values.overallRank;
-            if (o->sex == runner->sex) ++values.sexRank;
-            if (o->shortCategory == runner->shortCategory) ++values.categoryRank;
-            if (other == bib) break;
+        // Ranks are given at the first arrival at the detector, as a results program ranks a finish.
+        Arrivals& arrivals = arrivals_[detector];
+        auto [it, first] = arrivals.ranks.try_emplace(bib);
+        if (first) {
+            it->second.overall = ++arrivals.count;
+            it->second.sex = ++arrivals.perSex[runner->sex];
+            it->second.category = ++arrivals.perCategory[runner->shortCategory];
         }
+        values.overallRank = it->second.overall;
+        values.sexRank = it->second.sex;
+        values.categoryRank = it->second.category;
         values.status = repeat ? 0 : 3;
     }
     if (forced) values.status = *forced;

@@ -112,8 +112,19 @@ private:
     // Server thread only.
     UniqueFd client_;
     std::string pending_;
-    std::map<std::string, int> passes_;                 // "detector\tbib" -> passes
-    std::map<std::string, std::vector<int>> arrivals_;  // detector -> bibs in arrival order
+    std::map<std::string, int> passes_;  // "detector\tbib" -> passes
+    struct Ranks {
+        int overall = 0;
+        int sex = 0;
+        int category = 0;
+    };
+    struct Arrivals {
+        int count = 0;
+        std::map<std::string, int> perSex;
+        std::map<std::string, int> perCategory;
+        std::map<int, Ranks> ranks;  // bib -> its ranks at this detector
+    };
+    std::map<std::string, Arrivals> arrivals_;  // per detector
 
     std::mutex actionsMutex_;
     std::deque<Action> actions_;

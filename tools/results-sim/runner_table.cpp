@@ -72,7 +72,7 @@ void RunnerTable::Generate(int count) {
         runner.bib = bib;
         runner.lastName = kLastNames[i % kLastNames.size()];
         runner.firstName = woman ? kWomen[i / 2 % kWomen.size()] : kMen[i / 2 % kMen.size()];
-        runner.sex = woman ? "F" : "M";
+        runner.sex.assign(1, woman ? 'F' : 'M');
         runner.shortCategory = kShortCategories[i / 3 % kShortCategories.size()];
         runner.category = kCategories[i / 3 % kCategories.size()];
         runner.team = Format("Club %d", bib % 7 + 1);
