@@ -25,8 +25,9 @@ namespace winorvex {
 
 class TcpSocket;
 
+// The station uses the defaults; tests shorten or stretch the times.
 struct DirectLinkTuning {
-    std::chrono::milliseconds connectTimeout{2000};
+    std::chrono::milliseconds connectTimeout{2000};  // per attempt
     // The shortest pause between two attempts, whatever ReconnectSeconds says.
     std::chrono::milliseconds minimumRetryPause{250};
     // Data waits to be written and the results program takes none of it for this long: the
@@ -37,7 +38,7 @@ struct DirectLinkTuning {
     // that is about to be declared lost.
     std::size_t maxQueuedBytes = 4u << 20;
     // A received line longer than this is cut (with a log line); the rest up to its line feed
-    // is dropped. Runner records may exceed the 2047 bytes of older receivers.
+    // is dropped. Runner records with long names and teams pass 2 KiB.
     std::size_t maxLineBytes = 65536;
     // SO_SNDBUF of the link's socket; 0 keeps the system's (tests make it small).
     int socketSendBuffer = 0;
@@ -56,8 +57,6 @@ struct DirectLinkCounters {
 
 class DirectConnection {
 public:
-    static constexpr int kConnectTimeoutSeconds = 2;
-
     explicit DirectConnection(StationEventSink& sink, DirectLinkTuning tuning = {});
     ~DirectConnection();
     DirectConnection(const DirectConnection&) = delete;

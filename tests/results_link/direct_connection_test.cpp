@@ -139,7 +139,7 @@ TEST_F(DirectConnectionTest, LongLinesArriveWholeUpToTheLimitThenCut) {
     TcpSocket peer = listener.Accept(5000);
     ASSERT_TRUE(peer.IsOpen());
 
-    const std::string longer(5000, 'a');  // more than the 2047 bytes of older receivers
+    const std::string longer(5000, 'a');  // longer than a 2 KiB line buffer
     const std::string tooLong(30000, 'b');
     const std::string in = longer + "\r\n" + tooLong + "\r\nafter\r\n";
     ASSERT_EQ(peer.SendAll(in.data(), in.size()), static_cast<ssize_t>(in.size()));
