@@ -88,7 +88,7 @@ private:
     struct Session;
 
     void Run(Session& session);
-    // Returns the reason the connected link ended; lost tells whether it was asked to end.
+    // Returns the reason the connected link ended; lost is false when it was asked to end.
     std::string Serve(Session& session, TcpSocket& socket, bool& lost, std::size_t& unsent);
     bool ReceiveLines(Session& session, int fd, std::string& line, bool& cutting, std::string& reason);
     void DeliverLine(Session& session, std::string& line, bool cut);
