@@ -3,6 +3,7 @@
 // speakers. Workers never wait for the station: implementations post (queued) and return.
 //
 // Every event crossing threads is a copyable value; nothing in it points into another thread's data.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +22,11 @@ struct DirectLinkStateEvent {
     // Closed only: true when the link was up and went away without being asked to.
     bool lost = false;
     std::string reason;  // Closed only: why, for the log (may be empty)
+    // Closed only: an attempt to connect failed and another follows after the pause; the link
+    // is still wanted. False on the last Closed of a link, which ends its thread.
+    bool retrying = false;
+    // Closed only: lines handed to the link that never reached the socket (see TakeUnsentLines).
+    std::size_t unsentLines = 0;
 };
 
 // One line received from the results program, without its line end, already UTF-8.

@@ -1,0 +1,18 @@
+#pragma once
+// The results program speaks Windows-1252; inside the station every text is UTF-8. The link
+// converts received lines at the boundary, the simulator converts what it sends.
+#include <string>
+#include <string_view>
+
+namespace winorvex {
+
+// Every byte becomes its character; the five bytes that code page leaves undefined (0x81, 0x8D,
+// 0x8F, 0x90, 0x9D) become U+FFFD so that they show as unknown rather than as invisible controls.
+std::string Windows1252ToUtf8(std::string_view text);
+// Appends the conversion to out (no allocation once out has grown enough).
+void AppendWindows1252AsUtf8(std::string& out, std::string_view text);
+
+// The other way: characters the code page lacks, and malformed UTF-8 bytes, become replacement.
+std::string Utf8ToWindows1252(std::string_view text, char replacement = '?');
+
+}  // namespace winorvex

@@ -1,0 +1,89 @@
+// winorvex-results-sim: plays the results program's detection receiver on loopback.
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/unique_fd.h"
+#include "options.h"
+#include "results_sim.h"
+
+namespace {
+
+using winorvex::results_sim::ResultsSimulator;
+
+// Feeds standard input's lines to the control language; false once standard input is closed.
+bool ServeStdin(ResultsSimulator& simulator, std::string& pending) {
+    char buffer[1024];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    pending.append(buffer, static_cast<std::size_t>(n));
+    std::size_t lf;
+    while ((lf = pending.find('\n')) != std::string::npos) {
+        std::string line = pending.substr(0, lf);
+        pending.erase(0, lf + 1);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        std::printf("%s\n", simulator.Execute(line).c_str());
+        std::fflush(stdout);
+    }
+    if (pending.size() > 1 << 20) pending.clear();
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    winorvex::results_sim::Options options;
+    bool help = false;
+    bool stdinControl = false;
+    std::string error;
+    if (!winorvex::results_sim::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, help,
+                                             stdinControl, error)) {
+        std::fprintf(stderr, "winorvex-results-sim: %s (--help lists the options)\n", error.c_str());
+        return 2;
+    }
+    if (help) {
+        std::printf("%s", winorvex::results_sim::UsageText().c_str());
+        return 0;
+    }
+    // Blocked before any thread starts, so the signals are taken only through the descriptor.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+    winorvex::UniqueFd signalFd(::signalfd(-1, &signals, SFD_CLOEXEC));
+    if (!signalFd.IsOpen()) {
+        std::perror("winorvex-results-sim: signalfd");
+        return 1;
+    }
+    ResultsSimulator simulator(options);
+    if (!simulator.Start(error)) {
+        std::fprintf(stderr, "winorvex-results-sim: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("%s\n", simulator.ReadyLine().c_str());
+    std::fflush(stdout);
+
+    bool stdinOpen = stdinControl;
+    std::string pending;
+    while (!simulator.quit_requested()) {
+        pollfd fds[2] = {{signalFd.Get(), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+        const int ready = ::poll(fds, stdinOpen ? 2 : 1, 100);
+        if (ready <= 0) continue;
+        if (fds[0].revents & POLLIN) break;
+        if (stdinOpen && (fds[1].revents & (POLLIN | POLLHUP))) stdinOpen = ServeStdin(simulator, pending);
+    }
+    simulator.Stop();
+    const auto counts = simulator.GetCounts();
+    std::printf("results-sim done detections=%llu distinct=%llu duplicates=%llu\n",
+                static_cast<unsigned long long>(counts.detections), static_cast<unsigned long long>(counts.distinct),
+                static_cast<unsigned long long>(counts.duplicates));
+    return 0;
+}
