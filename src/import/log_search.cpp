@@ -259,9 +259,13 @@ private:
             }
             if (result_.unknownChips.size() > kUnknownChipsShown) list += "  ...";
             const std::size_t n = result_.unknownChips.size();
-            Information(Format(Tr("* %zu puce%s non trouvée%s dans la table de correspondance : %s",
-                                  "* %zu chip%s not found in ORVEXTABLE.DTB: %s"),
-                               n, Plural(n), Plural(n), list.c_str()));
+            // The list comes after the plurals, and French needs one more of them.
+            if (CurrentLanguage() == Language::English) {
+                Information(Format("* %zu chip%s not found in ORVEXTABLE.DTB: %s", n, Plural(n), list.c_str()));
+            } else {
+                Information(Format("* %zu puce%s non trouvée%s dans la table de correspondance : %s", n, Plural(n),
+                                   Plural(n), list.c_str()));
+            }
         }
     }
 

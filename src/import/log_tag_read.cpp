@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "chips/chip_table.h"
+#include "core/local_calendar.h"
 
 namespace winorvex {
 
@@ -34,6 +35,17 @@ int HexValue(char c) {
     return -1;
 }
 
+std::uint32_t Number(std::string_view digits);
+
+// The calendar conversion rolls 30 February over into March; a reader never writes such a date.
+bool IsCalendarDate(std::string_view yyyymmdd) {
+    const int year = static_cast<int>(Number(yyyymmdd.substr(0, 4)));
+    const int month = static_cast<int>(Number(yyyymmdd.substr(4, 2)));
+    const int day = static_cast<int>(Number(yyyymmdd.substr(6, 2)));
+    if (month < 1 || month > 12 || day < 1 || day > 31) return false;
+    return CivilFromDays(DaysFromCivil(year, month, day)).day == day;
+}
+
 std::uint32_t Number(std::string_view digits) {
     std::uint32_t value = 0;
     for (const char c : digits) value = value * 10 + static_cast<std::uint32_t>(c - '0');
@@ -60,7 +72,7 @@ bool DecodeLogTagRead(std::string_view line, const LogDecodeContext& context, Lo
     out.date[0] = thisCentury ? '2' : '1';
     out.date[1] = thisCentury ? '0' : '9';
     std::memcpy(out.date + 2, shortDate.data(), 6);
-    if (Number(out.Date()) > context.today) return false;
+    if (Number(out.Date()) > context.today || !IsCalendarDate(out.Date())) return false;
 
     if (!out.absoluteTime.SetFromReaderStamp(out.Date(), time, hundredths)) return false;
     if (!out.dailyTime.SetFromReaderTime(time, hundredths)) {
@@ -88,7 +100,7 @@ bool ParseMarkerLine(std::string_view line, COrvexMarker& out) {
     if (!line.starts_with(kMarkerPrefix) || line.size() < kMarkerLabelPosition) return false;
     const std::string_view date = line.substr(kMarkerDatePosition, 8);
     const std::string_view time = line.substr(kMarkerTimePosition, 6);
-    if (!AllDigits(date) || !AllDigits(time)) return false;
+    if (!AllDigits(date) || !AllDigits(time) || !IsCalendarDate(date)) return false;
     out.date.assign(date);
     out.time.assign(time);
     out.label.assign(line.substr(kMarkerLabelPosition));

@@ -39,12 +39,13 @@ private:
 
 // An "aa" line without checksum and seen marker. False when the line is too short, a field is
 // not made of digits (hundredths: two hexadecimal digits worth 0..99), the date or time is no
-// real local calendar time, or the date is after `context.today`.
+// real local calendar time, or the date is after `context.today`. `out.Date()` is filled once
+// the fields were read, even when the date is then refused.
 bool DecodeLogTagRead(std::string_view line, const LogDecodeContext& context, LogTagRead& out);
 
 // A "KMark-" line: positions 0-5 "KMark-", 6-13 date yyyymmdd, 14-19 time hhmmss, 20 separator,
 // 21 on the label. False when the line is too short for its fields or the date or time is not
-// made of digits; nothing past the line's end is read.
+// made of digits or is no calendar date; nothing past the line's end is read.
 bool ParseMarkerLine(std::string_view line, COrvexMarker& out);
 inline constexpr std::string_view kMarkerPrefix = "KMark-";
 
