@@ -15,8 +15,8 @@ constexpr int kEndOfDay = 23 * 3600 + 59 * 60 + 59;
 std::vector<std::string> MakeDetectorItems() {
     std::vector<std::string> items = {"31     CLASSIC", "C31    Contrôle CLASSIC"};
     for (int n = 10; n <= 24; ++n) {
-        items.push_back(std::to_string(n) + "     ");
-        items.push_back("C" + std::to_string(n) + "    Contrôle");
+        items.push_back(Format("%d     ", n));
+        items.push_back(Format("C%d    Contrôle", n));
     }
     return items;
 }
@@ -25,12 +25,13 @@ std::vector<std::string> MakeDetectorItems() {
 // midnight is not the time the reader showed.
 std::string MarkerTimeText(const COrvexMarker& marker) {
     if (marker.time.size() != 6) return marker.time;
-    return marker.time.substr(0, 2) + ":" + marker.time.substr(2, 2) + ":" + marker.time.substr(4, 2);
+    const char* t = marker.time.c_str();
+    return Format("%.2s:%.2s:%.2s", t, t + 2, t + 4);
 }
 
 MarkerMenuEntry MarkerEntry(const COrvexMarker& marker) {
     const std::string time = MarkerTimeText(marker);
-    return {time + " : " + marker.label, time};
+    return {Format("%s : %s", time.c_str(), marker.label.c_str()), time};
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -158,8 +159,8 @@ void AppendSavedLine(std::string& out, std::size_t number, std::string_view dete
     const std::size_t timeLength =
         CorrectedDailyTime(detection.dailyTime, dayCorrection).FormatDailyHundredthsTo(time, sizeof time);
     char head[24];
-    const int headLength = std::snprintf(head, sizeof head, "%zu\t", number);
-    out.append(head, static_cast<std::size_t>(headLength));
+    const auto written = std::to_chars(head, head + sizeof head, number);
+    out.append(head, written.ptr).append("\t");
     out.append(detector).append("\t").append(detection.Identifier()).append("\t1\t");
     out.append(time, timeLength).append("\t1\r\n");
 }

@@ -17,6 +17,14 @@ struct LogDecodeContext {
     std::uint32_t today = 0;           // yyyymmdd: later reader dates are refused
     bool translate = false;            // GOrvexSendNumbers
     const ChipTable* chips = nullptr;  // null or empty: every chip is unknown when translating
+
+    // The last chip looked up and its outcome: a reader logs a chip several times in a row while
+    // it crosses the field. Kept for the table it was looked up in.
+    char lastChip[12] = {};
+    const ChipTable* lastTable = nullptr;
+    bool lastChipValid = false;
+    bool lastChipFound = false;
+    std::int32_t lastBib = 0;
 };
 
 struct LogTagRead {
@@ -30,7 +38,7 @@ struct LogTagRead {
     std::string_view Chip() const { return {chip_, chipLength_}; }
 
 private:
-    friend bool DecodeLogTagRead(std::string_view, const LogDecodeContext&, LogTagRead&);
+    friend bool DecodeLogTagRead(std::string_view, LogDecodeContext&, LogTagRead&);
     char identifier_[16] = {};
     char chip_[16] = {};
     std::uint8_t identifierLength_ = 0;
@@ -41,7 +49,7 @@ private:
 // not made of digits (hundredths: two hexadecimal digits worth 0..99), the date or time is no
 // real local calendar time, or the date is after `context.today`. `out.Date()` is filled once
 // the fields were read, even when the date is then refused.
-bool DecodeLogTagRead(std::string_view line, const LogDecodeContext& context, LogTagRead& out);
+bool DecodeLogTagRead(std::string_view line, LogDecodeContext& context, LogTagRead& out);
 
 // A "KMark-" line: positions 0-5 "KMark-", 6-13 date yyyymmdd, 14-19 time hhmmss, 20 separator,
 // 21 on the label. False when the line is too short for its fields or the date or time is not
