@@ -22,6 +22,14 @@ namespace {
 struct Fixture {
     std::shared_ptr<const winorvex::ChipTable> chips;
     std::string path;
+    Fixture() = default;
+    Fixture(Fixture&&) = default;
+    Fixture(const Fixture&) = delete;
+    Fixture& operator=(const Fixture&) = delete;
+    // The scratch log goes when the fuzzer exits.
+    ~Fixture() {
+        if (!path.empty()) unlink(path.c_str());
+    }
 };
 
 Fixture Prepare() {
