@@ -1,8 +1,8 @@
 // The configuration form: opening, the rows as the operator edits them, the checks of OK and
 // what a confirmed configuration writes.
-#include <filesystem>
-
 #include "app/config_model.h"
+
+#include <filesystem>
 
 #include "app/dialog_commands.h"
 #include "app/rix_file_name.h"
