@@ -1,13 +1,12 @@
 #include "app/progress.h"
 
-#include "core/texts.h"
-
 namespace winorvex {
 
 ProgressState::ProgressState(std::string caption) : caption_(caption.empty() ? DefaultCaption() : std::move(caption)) {}
 
 const char* ProgressState::DefaultCaption() {
-    return Tr("Progression", "Progress");
+    // String 105 of the window's resources, the same in both languages.
+    return "Progress";
 }
 
 std::string ProgressState::Caption() const {

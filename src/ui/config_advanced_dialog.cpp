@@ -1,7 +1,7 @@
 #include "ui/config_advanced_dialog.h"
 
 #include <QDialogButtonBox>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -18,7 +18,6 @@ QSpinBox* MakeSpin(QWidget* parent, ValueRange range, const char* name) {
     auto* spin = new QSpinBox(parent);
     spin->setObjectName(QString::fromLatin1(name));
     spin->setRange(range.low, range.high);
-    spin->setSuffix(QStringLiteral(" ms"));
     return spin;
 }
 
@@ -28,19 +27,25 @@ ConfigAdvancedDialog::ConfigAdvancedDialog(AdvancedValues& values, OperatorPromp
     : QDialog(parent), values_(values), prompt_(prompt) {
     setWindowTitle(QTr("Configuration avancée", "Advanced configuration"));
     auto* layout = new QVBoxLayout(this);
-    auto* form = new QFormLayout();
+    auto* grid = new QGridLayout();
     input_ = MakeSpin(this, kIgnoreInputRange, "edit1017");
     output_ = MakeSpin(this, kIgnoreOutputRange, "edit1020");
     read_ = MakeSpin(this, kReadRange, "edit1038");
-    form->addRow(QTr("Ignorer les détections\nde boîtier à moins de (ms de la précédente)",
-                     "Ignore box detections\ncloser than (ms to the previous one)"),
-                 input_);
-    form->addRow(QTr("En connexion directe,\nne pas envoyer à KtKOR les détections à moins de (ms de la précédente)",
-                     "On the direct connection,\ndo not send to KtKOR detections closer than (ms to the previous one)"),
-                 output_);
-    form->addRow(QTr("Temps d'attente entre\n2 lectures de détections :", "Wait between\n2 reads of detections:"),
-                 read_);
-    layout->addLayout(form);
+    // Each value sits inside its sentence: the text before it, the value, the text after it.
+    auto addRow = [this, grid](int row, const QString& before, QSpinBox* spin, const QString& after) {
+        grid->addWidget(new QLabel(before, this), row, 0);
+        grid->addWidget(spin, row, 1);
+        grid->addWidget(new QLabel(after, this), row, 2);
+    };
+    addRow(0, QTr("Ignorer les détections\nde boîtier à moins de ", "Ignore the box detections\ncloser than "), input_,
+           QTr("ms de la précédente", "ms to the previous one"));
+    addRow(1,
+           QTr("En connexion directe,\nne pas envoyer à KtKOR les détections à moins de ",
+               "On the direct connection,\ndo not send to KtKOR the detections closer than "),
+           output_, QTr("ms de la précédente", "ms to the previous one"));
+    addRow(2, QTr("Temps d'attente entre\n2 lectures de détections :", "Wait between\n2 reads of detections:"), read_,
+           QStringLiteral("ms"));
+    layout->addLayout(grid);
     factory_ = new QPushButton(QTr("Restaurer valeurs d'usine", "Restore factory values"), this);
     factory_->setObjectName(QStringLiteral("button1019"));
     layout->addWidget(factory_, 0, Qt::AlignLeft);

@@ -38,7 +38,7 @@ QString& RememberedRixFolder() {
 
 // The tip of list 1129, wrapped at 400 pixels and shown for 15 s.
 QString WrappedTip(const char* text) {
-    return QStringLiteral("<p style='white-space:pre-wrap; width:%1px'>%2</p>")
+    return QStringLiteral("<table width=\"%1\"><tr><td>%2</td></tr></table>")
         .arg(kTipWidthPixels)
         .arg(QText(text).toHtmlEscaped());
 }

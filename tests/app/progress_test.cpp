@@ -15,10 +15,8 @@ namespace winorvex::test {
 namespace {
 
 TEST(ProgressState, CancelIsReportedOnceAndStopForEver) {
-    SetLanguage(Language::English);
     ProgressState state;
     EXPECT_EQ(state.Caption(), "Progress");
-    SetLanguage(Language::French);
     EXPECT_EQ(ProgressState("Import").Caption(), "Import");
 
     const auto before = state.Version();

@@ -294,7 +294,7 @@ TEST_F(DialogsTest, ProgressStopLeavesTheWindowOpenAndTheOwnerIsGivenBack) {
         ASSERT_TRUE(progress.Create(&owner));
         EXPECT_FALSE(owner.isEnabled());
         EXPECT_TRUE(progress.isEnabled());
-        EXPECT_EQ(progress.windowTitle(), QStringLiteral("Progression"));
+        EXPECT_EQ(progress.windowTitle(), QStringLiteral("Progress"));
         QTest::mouseClick(progress.StopButton(), Qt::LeftButton);
         EXPECT_TRUE(progress.isVisible());
         EXPECT_TRUE(progress.CheckCancel());
