@@ -28,7 +28,11 @@ std::string UpperCase(std::string text) {
 }  // namespace
 
 bool CSerialComBox::IsSerialHost(const std::string& host) {
-    return StartsWith(host, kDevicePrefix) || UpperCase(host).find("COM") != std::string::npos;
+    if (StartsWith(host, kDevicePrefix)) return true;
+    // Only a port name: "COM" (any case) followed by digits alone. A DNS name that merely holds the
+    // letters ("reader.example.com", "ELITECOMPACT") is a TCP reader.
+    if (host.size() <= 3 || UpperCase(host.substr(0, 3)) != "COM") return false;
+    return std::all_of(host.begin() + 3, host.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string CSerialComBox::DevicePathFor(const std::string& portName) {

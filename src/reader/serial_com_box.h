@@ -59,9 +59,9 @@ public:
     bool IsSerial() const override { return true; }
     bool HasBufferedLine() const override;
 
-    // Whether a box host text calls for the serial transport: it holds "COM" in any case, or it
-    // is a device path. A TCP host name that merely contains the letters (telecom.example) is
-    // taken for a port as well; it then fails to open with a clear error.
+    // Whether a box host text calls for the serial transport: "COM" in any case followed by
+    // digits only, or a device path. A TCP host name that merely contains the letters
+    // (telecom.example, ELITECOMPACT) stays TCP.
     static bool IsSerialHost(const std::string& host);
     // The device a port name stands for: "COMn" (n >= 1, any case) is /dev/ttyS(n-1), a path
     // under /dev/ is used as it is; empty for anything else.

@@ -224,7 +224,7 @@ TEST_F(SerialComBoxTest, ConnectFailuresNameThePortAndTheCause) {
     EXPECT_FALSE(box.Connect(error));
     EXPECT_EQ(error, "Erreur GetCommState pour le port /dev/null : [#25]= \"Inappropriate ioctl for device\"");
 
-    // A TCP host name that merely contains "com" is taken for a port, and is no device.
+    // A name that is no port name and no device path names no device.
     box.SetParameters("31", "telecom.example", 9600);
     EXPECT_FALSE(box.Connect(error));
     EXPECT_EQ(error, "Erreur de connexion au port telecom.example : [#19]= \"No such device\"");
@@ -304,10 +304,12 @@ TEST(SerialTransportChoice, PortNamesMapToDevices) {
 class SerialTransportChoiceTest : public test::BoxFixture {};
 
 TEST_F(SerialTransportChoiceTest, TheHostTextPicksTheTransportAndLoadingExchangesIt) {
-    for (const char* serial : {"com3", "COM1", "/dev/pts/7", "telecom", "TeleCom.example"}) {
+    for (const char* serial : {"com3", "COM1", "Com12", "/dev/pts/7"}) {
         EXPECT_TRUE(COrvexBox::MakeTransportFor(serial)->IsSerial()) << serial;
     }
-    for (const char* tcp : {"reader", "192.168.1.50", "", "dev/ttyS0"}) {
+    // Host names that merely hold the letters are TCP readers.
+    for (const char* tcp : {"reader", "192.168.1.50", "", "dev/ttyS0", "telecom", "TeleCom.example",
+                            "reader.example.com", "ELITECOMPACT", "COM", "COM3x", "xCOM3"}) {
         EXPECT_FALSE(COrvexBox::MakeTransportFor(tcp)->IsSerial()) << tcp;
     }
 
