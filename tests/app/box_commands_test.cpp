@@ -348,6 +348,8 @@ TEST_F(BoxCommandsTest, LineEndsInTheLabelNeverReachTheSideRequest) {
 
 TEST_F(BoxCommandsTest, ExpertItemsReachBoxOneAsTheirFrames) {
     Ini("Settings", "LogFileLevel", "100");
+    // Replay Start opens the download file there.
+    SetProgramFolderOverride(scratch_.str());
     sim::Simulator& reader = AddSimulator(1, Reader(sim::Model::kElite));
     ConnectedStation();
 
