@@ -120,7 +120,7 @@ TEST(ClockMenu, ButtonsActByExtendedStatusModeAndCtrl) {
 // reader that inserted the marker.
 class CapturingSideService {
 public:
-    CapturingSideService() {
+    explicit CapturingSideService(std::string reply = "marker_inserted\r\n") : reply_(std::move(reply)) {
         std::string error;
         EXPECT_TRUE(listener_.Listen("127.0.0.1", 0, 8, error)) << error;
         thread_ = std::thread([this] { Loop(); });
@@ -159,11 +159,11 @@ private:
                 std::lock_guard lock(mutex_);
                 requests_.push_back(bytes);
             }
-            const std::string reply = "marker_inserted\r\n";
-            peer.SendAll(reply.data(), reply.size());
+            peer.SendAll(reply_.data(), reply_.size());
         }
     }
 
+    std::string reply_;
     TcpListener listener_;
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
@@ -344,6 +344,20 @@ TEST_F(BoxCommandsTest, LineEndsInTheLabelNeverReachTheSideRequest) {
     const std::string body = bytes.substr(0, bytes.size() - 2);
     EXPECT_EQ(body.find_first_of("\r\n"), std::string::npos) << body;
     EXPECT_TRUE(std::regex_match(body, std::regex("insert_marker\\.KMark-\\d{14}:Endclear_history"))) << body;
+}
+
+TEST_F(BoxCommandsTest, AnEliteClockThatCannotBeReadIsShownAsItCame) {
+    // The right start, but no date in it.
+    CapturingSideService side("aa000902xx1302ab25zz0000\r\n");
+    AddSimulator(1, Reader(sim::Model::kElite));
+    Ini("OrvexBoxes", "BoxSidePort0", std::to_string(side.Port()));
+    ConnectedStation();
+    const std::size_t mark = LogText().size();
+    ASSERT_TRUE(RunToEnd(commands_->ShowBoxTimes()));
+    const std::string added = LogText().substr(mark);
+    EXPECT_NE(added.find("## " + Label(1) + " : Unreadable ELITE clock: [20xx130225zz00]"), std::string::npos) << added;
+    EXPECT_EQ(added.find("ELITE Date"), std::string::npos) << added;
+    EXPECT_EQ(commands_->LiteRequestsSent(), 0);
 }
 
 TEST_F(BoxCommandsTest, ExpertItemsReachBoxOneAsTheirFrames) {
