@@ -83,10 +83,10 @@ std::string COrvexBox::GetDetectorId() const {
 
 // ---- Download file ----------------------------------------------------------------------------
 
-bool COrvexBox::OpenDownloadFile(const std::string& path) {
+bool COrvexBox::OpenDownloadFile(const std::string& path, bool append) {
     std::lock_guard lock(downloadMutex_);
     downloadFile_.reset();
-    downloadFile_.reset(std::fopen(path.c_str(), "w"));
+    downloadFile_.reset(std::fopen(path.c_str(), append ? "a" : "w"));
     return downloadFile_ != nullptr;
 }
 

@@ -56,9 +56,9 @@ public:
     CLastBoxDetectionList& LastDetections() { return lastDetections_; }
 
     // ---- Download file (raw reader lines) ----
-    // Closes the file that was open, then opens path for writing (truncating). False when it
-    // cannot be opened.
-    bool OpenDownloadFile(const std::string& path);
+    // Closes the file that was open, then opens path for writing (truncating, or appending so that
+    // what it holds is kept). False when it cannot be opened.
+    bool OpenDownloadFile(const std::string& path, bool append = false);
     void CloseDownloadFile();
     bool IsDownloadFileOpen() const;
     // Writes the line and a line feed as one unit and counts it; false when no file is open.

@@ -83,12 +83,18 @@ protected:
     // A simulated reader declared as this box (1..4) in the settings.
     sim::Simulator& AddReader(int boxNumber, double rate, std::uint64_t count, bool paused = false) {
         sim::Options options;
-        options.port = 0;
-        options.side_port = 0;
         options.rate = rate;
         options.count = count;
-        options.chip_count = kChips;
         options.start_paused = paused;
+        return AddSimulator(boxNumber, options);
+    }
+
+    // The same with every option of the simulator (its ports are always free ones). A Lite reader's
+    // side port points at a free port where nothing listens.
+    sim::Simulator& AddSimulator(int boxNumber, sim::Options options) {
+        options.port = 0;
+        options.side_port = 0;
+        options.chip_count = kChips;
         options.quiet = true;
         auto reader = std::make_unique<sim::Simulator>(options);
         std::string error;
@@ -97,7 +103,8 @@ protected:
         Ini("OrvexBoxes", "BoxHost" + i, "127.0.0.1");
         Ini("OrvexBoxes", "BoxPort" + i, std::to_string(reader->port()));
         Ini("OrvexBoxes", "BoxIdDetector" + i, std::to_string(30 + boxNumber));
-        Ini("OrvexBoxes", "BoxSidePort" + i, std::to_string(reader->side_port()));
+        const int sidePort = reader->side_port() != 0 ? reader->side_port() : FreeLoopbackPort();
+        Ini("OrvexBoxes", "BoxSidePort" + i, std::to_string(sidePort));
         sims_.push_back(std::move(reader));
         return *sims_.back();
     }
