@@ -54,13 +54,12 @@ void ImportIntoStore(const ImportOrder& order, const FoundDetections& found, boo
     const char* progress = Tr("%zu détection%s ajoutée%s", "%zu detection%s added");
     auto it = found.begin();
     while (it != found.end()) {
-        {
-            auto lock = LockResultList();
-            for (std::size_t n = 0; n < kBatch && it != found.end(); ++n, ++it) {
-                AddResult(order.detector, it->Identifier(), it->absoluteTime,
-                          CorrectedDailyTime(it->dailyTime, order.dayCorrection), absClock, false);
-                ++result.written;
-            }
+        // One record per hold of the list's lock: live reads slip in between, so an import of a
+        // million detections never holds a box worker back for long.
+        for (std::size_t n = 0; n < kBatch && it != found.end(); ++n, ++it) {
+            AddResult(order.detector, it->Identifier(), it->absoluteTime,
+                      CorrectedDailyTime(it->dailyTime, order.dayCorrection), absClock, false);
+            ++result.written;
         }
         if (!pacer.Step(result.written, progress)) {
             result.cancelled = it != found.end();
