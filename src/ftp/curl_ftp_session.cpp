@@ -1,0 +1,198 @@
+#include "ftp/curl_ftp_session.h"
+
+#include <mutex>
+
+namespace winorvex::ftp_detail {
+
+namespace {
+
+void EnsureCurlGlobalInit() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// Commands a client may send before it is logged in; any other one means the login went through.
+bool IsLoginCommand(std::string_view verb) {
+    return verb == "USER" || verb == "PASS" || verb == "ACCT" || verb == "AUTH" || verb == "PBSZ" || verb == "PROT";
+}
+
+void KeepPrintable(std::string& text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+}
+
+}  // namespace
+
+CurlFtpSession::CurlFtpSession(const FtpConnectParams& params) : abortFlag_(params.abortFlag) {
+    EnsureCurlGlobalInit();
+    curl_ = curl_easy_init();
+    if (curl_ == nullptr) return;
+    curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "ftp");
+    curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, errorBuffer_);
+    // Credentials go through options, never through the URL (which curl may show in its texts).
+    if (!params.user.empty()) {
+        curl_easy_setopt(curl_, CURLOPT_USERNAME, params.user.c_str());
+        curl_easy_setopt(curl_, CURLOPT_PASSWORD, params.password.c_str());
+    }
+    if (!params.passive) curl_easy_setopt(curl_, CURLOPT_FTPPORT, "-");
+    curl_easy_setopt(curl_, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+    curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS, params.timeouts.connectTimeoutMs);
+    curl_easy_setopt(curl_, CURLOPT_ACCEPTTIMEOUT_MS, params.timeouts.connectTimeoutMs);
+    curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_LIMIT, params.timeouts.lowSpeedLimitBytesPerS);
+    curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_TIME, params.timeouts.lowSpeedTimeS);
+    curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, params.timeouts.lowSpeedTimeS);
+    // The debug stream is the only place curl shows the commands it sends and the replies.
+    curl_easy_setopt(curl_, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(curl_, CURLOPT_DEBUGFUNCTION, &CurlFtpSession::OnDebug);
+    curl_easy_setopt(curl_, CURLOPT_DEBUGDATA, this);
+    curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &CurlFtpSession::OnProgress);
+    curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, this);
+}
+
+CurlFtpSession::~CurlFtpSession() {
+    if (curl_ != nullptr) curl_easy_cleanup(curl_);
+}
+
+CurlFtpSession::Slist CurlFtpSession::MakeList(const std::vector<std::string>& commands) {
+    curl_slist* list = nullptr;
+    for (const std::string& command : commands) {
+        curl_slist* grown = curl_slist_append(list, command.c_str());
+        if (grown == nullptr) break;
+        list = grown;
+    }
+    return Slist(list);
+}
+
+void CurlFtpSession::SetCommands(std::vector<std::string> beforeFolder, std::vector<std::string> beforeTransfer,
+                                 std::vector<std::string> afterTransfer) {
+    quote_ = MakeList(beforeFolder);
+    preQuote_ = MakeList(beforeTransfer);
+    postQuote_ = MakeList(afterTransfer);
+    curl_easy_setopt(curl_, CURLOPT_QUOTE, quote_.get());
+    curl_easy_setopt(curl_, CURLOPT_PREQUOTE, preQuote_.get());
+    curl_easy_setopt(curl_, CURLOPT_POSTQUOTE, postQuote_.get());
+}
+
+void CurlFtpSession::ResetTracking() {
+    errorBuffer_[0] = '\0';
+    cwdSent_ = false;
+    lastCommand_.clear();
+}
+
+CURLcode CurlFtpSession::Perform(const std::string& url) {
+    if (curl_ == nullptr) return CURLE_FAILED_INIT;
+    ResetTracking();
+    curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
+    return curl_easy_perform(curl_);
+}
+
+long CurlFtpSession::LastReplyCode() const {
+    long code = 0;
+    if (curl_ != nullptr) curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &code);
+    return code;
+}
+
+bool CurlFtpSession::Aborted() const { return abortFlag_ != nullptr && abortFlag_->load(); }
+
+std::string CurlFtpSession::Describe(CURLcode code, std::size_t maxLength) const {
+    std::string text = errorBuffer_[0] != '\0' ? std::string(errorBuffer_) : std::string(curl_easy_strerror(code));
+    const long reply = LastReplyCode();
+    if (!lastCommand_.empty() && reply >= 400) {
+        text += " (" + lastCommand_ + " : " + std::to_string(reply) + ")";
+    }
+    KeepPrintable(text);
+    if (text.size() > maxLength) text.resize(maxLength);
+    return text;
+}
+
+FtpFailurePoint CurlFtpSession::FailurePoint() const {
+    if (!loggedIn_) return FtpFailurePoint::Login;
+    if (lastCommand_ == "CWD") return FtpFailurePoint::ChangeFolder;
+    if (lastCommand_ == "PWD") return cwdSent_ ? FtpFailurePoint::CurrentFolder2 : FtpFailurePoint::CurrentFolder1;
+    return FtpFailurePoint::Other;
+}
+
+int CurlFtpSession::OnDebug(CURL*, curl_infotype type, char* data, std::size_t size, void* self) {
+    if (type != CURLINFO_HEADER_OUT) return 0;
+    auto* session = static_cast<CurlFtpSession*>(self);
+    std::string_view line(data, size);
+    const auto verbEnd = line.find_first_of(" \r\n");
+    const std::string_view verb = line.substr(0, verbEnd);
+    // Closing commands come after the failure they would hide.
+    if (verb == "QUIT" || verb == "ABOR") return 0;
+    session->lastCommand_.assign(verb);
+    if (!IsLoginCommand(verb)) session->loggedIn_ = true;
+    if (verb == "CWD") session->cwdSent_ = true;
+    if (session->observer_) session->observer_(verb);
+    return 0;
+}
+
+int CurlFtpSession::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<CurlFtpSession*>(self)->Aborted() ? 1 : 0;
+}
+
+std::string EncodeUrlSegment(std::string_view segment) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(segment.size() * 3);
+    for (const char c : segment) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool unreserved = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                                (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' ||
+                                byte == '~';
+        if (unreserved) {
+            out.push_back(c);
+        } else {
+            out.push_back('%');
+            out.push_back(kHex[byte >> 4]);
+            out.push_back(kHex[byte & 0x0f]);
+        }
+    }
+    return out;
+}
+
+std::string FolderUrl(std::string_view site, std::string_view folder) {
+    std::string url = "ftp://";
+    url.append(site).append("/");
+    if (!folder.empty() && folder.front() == '/') url.append("%2F");
+    std::size_t start = 0;
+    bool any = false;
+    while (start <= folder.size()) {
+        auto end = folder.find('/', start);
+        if (end == std::string_view::npos) end = folder.size();
+        if (end > start) {
+            if (any) url.push_back('/');
+            url.append(EncodeUrlSegment(folder.substr(start, end - start)));
+            any = true;
+        }
+        start = end + 1;
+    }
+    if (url.back() != '/') url.push_back('/');
+    return url;
+}
+
+bool IsUsableSite(std::string_view site) {
+    if (site.empty()) return false;
+    for (const char c : site) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte == 0x7f) return false;
+        if (c == '/' || c == '\\' || c == '?' || c == '#' || c == '@' || c == '%') return false;
+    }
+    return true;
+}
+
+bool IsPlainFileName(std::string_view name) {
+    if (name.empty() || name == ".") return false;
+    if (name.find("..") != std::string_view::npos) return false;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f || c == '/' || c == '\\') return false;
+    }
+    return true;
+}
+
+}  // namespace winorvex::ftp_detail
