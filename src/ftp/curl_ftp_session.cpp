@@ -96,7 +96,9 @@ long CurlFtpSession::LastReplyCode() const {
     return code;
 }
 
-bool CurlFtpSession::Aborted() const { return abortFlag_ != nullptr && abortFlag_->load(); }
+bool CurlFtpSession::Aborted() const {
+    return abortFlag_ != nullptr && abortFlag_->load();
+}
 
 std::string CurlFtpSession::Describe(CURLcode code, std::size_t maxLength) const {
     std::string text = errorBuffer_[0] != '\0' ? std::string(errorBuffer_) : std::string(curl_easy_strerror(code));

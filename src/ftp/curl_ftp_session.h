@@ -29,11 +29,11 @@ struct FtpConnectParams {
 
 // Where a failed perform stopped.
 enum class FtpFailurePoint {
-    Login,            // before or during the login: no connection
-    CurrentFolder1,   // PWD before changing folder
-    ChangeFolder,     // CWD
-    CurrentFolder2,   // PWD after changing folder
-    Other,            // transfer, rename, delete ...
+    Login,           // before or during the login: no connection
+    CurrentFolder1,  // PWD before changing folder
+    ChangeFolder,    // CWD
+    CurrentFolder2,  // PWD after changing folder
+    Other,           // transfer, rename, delete ...
 };
 
 class CurlFtpSession {

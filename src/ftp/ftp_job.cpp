@@ -65,7 +65,9 @@ std::string FolderStepText(const CurlFtpSession& session, CURLcode code, bool fo
     }
 }
 
-const char* CutShortText() { return Tr("Transfert interrompu", "Transfer cut short"); }
+const char* CutShortText() {
+    return Tr("Transfert interrompu", "Transfer cut short");
+}
 
 struct UploadSource {
     int fd = -1;
@@ -144,7 +146,9 @@ void CFtpJob::SetLocalFile(const std::string& path) {
     fileSize = static_cast<std::int64_t>(FileSizeOf(path));
 }
 
-void CFtpJob::SetRemoteName(const std::string& name) { remoteName = name; }
+void CFtpJob::SetRemoteName(const std::string& name) {
+    remoteName = name;
+}
 
 FtpJobStateEvent CFtpJob::StateEvent() const {
     FtpJobStateEvent event;
@@ -307,8 +311,9 @@ int CFtpJob::DownloadFile() {
         return Fail(kFtpResultNoFolder, std::move(folderText));
     }
     if (code == CURLE_REMOTE_FILE_NOT_FOUND) {
-        return Fail(kFtpResultFailed, Tr("Erreur non documentée Microsoft. Cause possible : fichier distant inexistant.",
-                                         "Unknown extended error. Possible cause: remote file does not exist."));
+        return Fail(kFtpResultFailed,
+                    Tr("Erreur non documentée Microsoft. Cause possible : fichier distant inexistant.",
+                       "Unknown extended error. Possible cause: remote file does not exist."));
     }
     return Fail(kFtpResultFailed, session.Describe(code, kDownloadDescriptionMax));
 }

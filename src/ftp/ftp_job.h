@@ -21,8 +21,8 @@ inline constexpr int kFtpStateFailed = 6;
 
 // Results of UploadFile and DownloadFile.
 inline constexpr int kFtpResultOk = 0;
-inline constexpr int kFtpResultFailed = 1;          // described by errorText
-inline constexpr int kFtpResultNoLocalFile = -1;    // upload only
+inline constexpr int kFtpResultFailed = 1;        // described by errorText
+inline constexpr int kFtpResultNoLocalFile = -1;  // upload only
 inline constexpr int kFtpResultNoConnection = -2;
 inline constexpr int kFtpResultNoFolder = -3;
 
@@ -60,7 +60,7 @@ public:
     FtpJobStateEvent StateEvent() const;
 
     std::string localPath;
-    std::string remoteName;  // a plain file name inside `directory`
+    std::string remoteName;   // a plain file name inside `directory`
     int binaryLocalFile = 1;  // no difference between binary and text reads on this system
     std::string label;
     std::string site;

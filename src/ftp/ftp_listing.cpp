@@ -61,8 +61,8 @@ int ListRemoteFiles(const std::string& site, const std::string& user, const std:
         if (!folder.empty() && session.FailurePoint() == ftp_detail::FtpFailurePoint::ChangeFolder) {
             const long reply = session.LastReplyCode();
             const long number = reply >= 400 ? reply : static_cast<long>(code);
-            errorText = Format("SetCurrentDirectory Error: %d (0x%X)", static_cast<int>(number),
-                               static_cast<unsigned>(number));
+            errorText =
+                Format("SetCurrentDirectory Error: %d (0x%X)", static_cast<int>(number), static_cast<unsigned>(number));
             return -3;
         }
         errorText = buffer.tooLarge ? std::string("Listing too large") : session.Describe(code, kDescriptionMax);
@@ -82,7 +82,8 @@ int ListRemoteFiles(const std::string& site, const std::string& user, const std:
             for (char& c : shown) {
                 if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
             }
-            LogF(10, Tr("## FTP %s : nom de fichier distant ignoré « %s »", "## FTP %s: remote file name skipped \"%s\""),
+            LogF(10,
+                 Tr("## FTP %s : nom de fichier distant ignoré « %s »", "## FTP %s: remote file name skipped \"%s\""),
                  site.c_str(), shown.c_str());
             continue;
         }

@@ -21,7 +21,9 @@ bool SameTransfer(const CFtpJob& a, const CFtpJob& b) {
 
 FtpQueue::FtpQueue(StationEventSink& sink) : sink_(sink) {}
 
-FtpQueue::~FtpQueue() { StopThread(true); }
+FtpQueue::~FtpQueue() {
+    StopThread(true);
+}
 
 void FtpQueue::StartFtpThread() {
     std::lock_guard lock(mutex_);
@@ -64,7 +66,9 @@ std::size_t FtpQueue::WaitingJobs() const {
     return waiting_.size();
 }
 
-void FtpQueue::StopFtpTransfers() { StopThread(false); }
+void FtpQueue::StopFtpTransfers() {
+    StopThread(false);
+}
 
 void FtpQueue::StopThread(bool cutShort) {
     std::deque<std::unique_ptr<CFtpJob>> dropped;
@@ -82,8 +86,7 @@ void FtpQueue::StopThread(bool cutShort) {
         }
         if (dropped.size() > kDroppedNamesShown) names += ", ...";
         const char* s = dropped.size() > 1 ? "s" : "";
-        LogF(0,
-             Tr("+ %d transfert%s FTP en attente abandonné%s : %s", "+ %d waiting FTP transfer%s dropped%s: %s"),
+        LogF(0, Tr("+ %d transfert%s FTP en attente abandonné%s : %s", "+ %d waiting FTP transfer%s dropped%s: %s"),
              static_cast<int>(dropped.size()), s, CurrentLanguage() == Language::French ? s : "", names.c_str());
     }
     {

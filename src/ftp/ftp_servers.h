@@ -11,8 +11,8 @@ namespace winorvex {
 struct CFtpServer {
     std::string directory;  // remote folder; empty: the login folder
     std::string password;
-    std::string site;  // host name or address, optionally ":port"
-    std::string user;  // empty: anonymous login
+    std::string site;   // host name or address, optionally ":port"
+    std::string user;   // empty: anonymous login
     std::string label;  // the name exports select the server by
 };
 

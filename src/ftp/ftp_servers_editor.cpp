@@ -1,7 +1,8 @@
 #include "ftp/ftp_servers_editor.h"
 
-#include <algorithm>
 #include <strings.h>
+
+#include <algorithm>
 
 #include "core/file_utils.h"
 #include "core/text_format.h"
@@ -34,7 +35,9 @@ const char* FieldName(FtpServerField field) {
     return "";
 }
 
-FtpServerEditCheck Refuse(FtpServerField field, std::string message) { return {false, std::move(message), field}; }
+FtpServerEditCheck Refuse(FtpServerField field, std::string message) {
+    return {false, std::move(message), field};
+}
 
 }  // namespace
 
@@ -63,7 +66,9 @@ bool FtpServersEditor::RowBefore(const Row& a, const Row& b) {
     return folded != 0 ? folded < 0 : a.server.label < b.server.label;
 }
 
-void FtpServersEditor::SortRows() { std::stable_sort(rows_.begin(), rows_.end(), RowBefore); }
+void FtpServersEditor::SortRows() {
+    std::stable_sort(rows_.begin(), rows_.end(), RowBefore);
+}
 
 void FtpServersEditor::ShowRow(int row) {
     selected_ = row;
@@ -105,7 +110,9 @@ const std::string& FtpServersEditor::Field(FtpServerField field) const {
     return const_cast<FtpServersEditor*>(this)->FieldRef(field);
 }
 
-void FtpServersEditor::SetField(FtpServerField field, std::string value) { FieldRef(field) = std::move(value); }
+void FtpServersEditor::SetField(FtpServerField field, std::string value) {
+    FieldRef(field) = std::move(value);
+}
 
 void FtpServersEditor::Add() {
     if (editing_) return;
@@ -153,8 +160,8 @@ FtpServerEditCheck FtpServersEditor::ValidateEdit() {
     }
     // A tab, ";" or line break would split the file's line; a "\" would split the export setting.
     const std::pair<FtpServerField, const std::string*> all[] = {
-        {FtpServerField::Label, &candidate.label},       {FtpServerField::Site, &candidate.site},
-        {FtpServerField::User, &candidate.user},         {FtpServerField::Password, &candidate.password},
+        {FtpServerField::Label, &candidate.label},         {FtpServerField::Site, &candidate.site},
+        {FtpServerField::User, &candidate.user},           {FtpServerField::Password, &candidate.password},
         {FtpServerField::Directory, &candidate.directory},
     };
     for (const auto& [field, value] : all) {
@@ -170,8 +177,9 @@ FtpServerEditCheck FtpServersEditor::ValidateEdit() {
     }
     for (std::size_t i = 0; check.ok && i < rows_.size(); ++i) {
         if (static_cast<int>(i) != editedRow_ && Trimmed(rows_[i].server.label) == candidate.label) {
-            check = Refuse(FtpServerField::Label, Format(Tr("Le label « %s » existe déjà !", "Label \"%s\" is already used!"),
-                                                         candidate.label.c_str()));
+            check = Refuse(
+                FtpServerField::Label,
+                Format(Tr("Le label « %s » existe déjà !", "Label \"%s\" is already used!"), candidate.label.c_str()));
         }
     }
     if (!check.ok) {

@@ -35,7 +35,7 @@ enum class FtpServerField { Label, Site, User, Password, Directory };
 
 struct FtpServerEditCheck {
     bool ok = true;
-    std::string message;  // for a warning box when !ok
+    std::string message;                           // for a warning box when !ok
     FtpServerField focus = FtpServerField::Label;  // where the cursor goes
 };
 
@@ -72,7 +72,7 @@ public:
     FtpServerField Focus() const { return focus_; }
 
     bool Editing() const { return editing_; }
-    bool ListEnabled() const { return !editing_; }         // the list, "Ajouter", "Supprimer", "Modifier"
+    bool ListEnabled() const { return !editing_; }        // the list, "Ajouter", "Supprimer", "Modifier"
     bool EditButtonsEnabled() const { return editing_; }  // "Valider l'édition", "Annuler l'édition"
 
     void Add();

@@ -1,7 +1,7 @@
 // LIST lines in the forms servers give, and name patterns.
-#include <gtest/gtest.h>
-
 #include "ftp/ftp_list_parse.h"
+
+#include <gtest/gtest.h>
 
 namespace winorvex {
 namespace {

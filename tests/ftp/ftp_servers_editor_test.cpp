@@ -1,4 +1,6 @@
 // The "Serveurs  FTP" dialog's decisions, without widgets.
+#include "ftp/ftp_servers_editor.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "core/log_fixture.h"
-#include "ftp/ftp_servers_editor.h"
 
 namespace winorvex::test {
 namespace {
@@ -97,8 +98,8 @@ TEST_F(FtpServersEditorTest, RefusesSeparatorsBackslashInLabelsAndLabelsAlreadyU
         std::string value;
     };
     const Case cases[] = {{FtpServerField::Password, "se;cret"}, {FtpServerField::Directory, "a\tb"},
-                          {FtpServerField::User, "line\nbreak"},  {FtpServerField::Site, "host\r"},
-                          {FtpServerField::Label, "a\\b"},        {FtpServerField::Label, " Other "}};
+                          {FtpServerField::User, "line\nbreak"}, {FtpServerField::Site, "ho\rst"},
+                          {FtpServerField::Label, "a\\b"},       {FtpServerField::Label, " Other "}};
     for (const Case& bad : cases) {
         editor.Add();
         FillFields(editor, "Fresh", "ftp.x.org", "u", "p", "d");
@@ -138,8 +139,7 @@ TEST_F(FtpServersEditorTest, ModifiedServerKeepsItsCheckMarkAndMovesToItsSortedP
 }
 
 TEST_F(FtpServersEditorTest, OkOnlyOutsideEditingWritesEveryServerAndKeepsUnreadLines) {
-    scratch_.WriteFile("FtpServers.dat",
-                       "Zed\tz.org\tu\tp\t\r\nBroken\tb.org\tu\tp;w\t\r\nAce\ta.org\tu\tp\tdir\r\n");
+    scratch_.WriteFile("FtpServers.dat", "Zed\tz.org\tu\tp\t\r\nBroken\tb.org\tu\tp;w\t\r\nAce\ta.org\tu\tp\tdir\r\n");
     FtpServersEditor editor = FtpServersEditor::Open(Path(), {"Zed", "Ace"});
     EXPECT_THAT(Labels(editor), ElementsAre("Ace+", "Zed+"));
     editor.SetChecked(1, false);

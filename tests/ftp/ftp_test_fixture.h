@@ -86,9 +86,9 @@ protected:
     ScopedEnv noAllProxyUpper_{"ALL_PROXY", std::nullopt};
 };
 
-#define START_FTP_SERVER_OR_SKIP(...)                                          \
-    do {                                                                       \
-        if (!StartServer(__VA_ARGS__)) GTEST_SKIP() << skipReason_;            \
+#define START_FTP_SERVER_OR_SKIP(...)                               \
+    do {                                                            \
+        if (!StartServer(__VA_ARGS__)) GTEST_SKIP() << skipReason_; \
     } while (false)
 
 }  // namespace winorvex::test

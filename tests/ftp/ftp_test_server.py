@@ -57,9 +57,13 @@ def main():
             if args.cut_data_after and self.tot_bytes_received >= args.cut_data_after and not self._closed:
                 self.close()
 
+        # The base class binds its own reader to the event name; ours must take its place.
+        handle_read_event = handle_read
+
     class Handler(FTPHandler):
         dtp_handler = Dtp
         banner = "test server ready"
+        auth_failed_timeout = 0.1
 
         def handle(self):
             print("CONNECT", flush=True)

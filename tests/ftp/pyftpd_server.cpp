@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 
 extern char** environ;
 
@@ -20,15 +19,18 @@ constexpr const char* kPython = "/usr/bin/python3";
 
 }  // namespace
 
-PyFtpServer::~PyFtpServer() { Stop(); }
+PyFtpServer::~PyFtpServer() {
+    Stop();
+}
 
 bool PyFtpServer::Start(const std::string& root, const Options& options, std::string& whyNot) {
     if (::access(kPython, X_OK) != 0) {
         whyNot = std::string(kPython) + " is not available";
         return false;
     }
-    std::vector<std::string> args = {kPython, WINORVEX_FTP_TEST_SERVER_SCRIPT, "--root", root, "--user",
-                                     options.user, "--password", options.password};
+    std::vector<std::string> args = {
+        kPython,         WINORVEX_FTP_TEST_SERVER_SCRIPT, "--root", root, "--user", options.user, "--password",
+        options.password};
     if (options.anonymous) args.emplace_back("--anonymous");
     for (const std::string& verb : options.stallOn) {
         args.emplace_back("--stall-on");
@@ -47,6 +49,12 @@ bool PyFtpServer::Start(const std::string& root, const Options& options, std::st
         args.emplace_back("--read-limit");
         args.push_back(std::to_string(options.readLimit));
     }
+    {
+        std::lock_guard lock(mutex_);
+        lines_.clear();
+        outputEnded_ = false;
+    }
+    port_ = 0;
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
