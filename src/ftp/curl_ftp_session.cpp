@@ -25,25 +25,28 @@ void KeepPrintable(std::string& text) {
 
 }  // namespace
 
-CurlFtpSession::CurlFtpSession(const FtpConnectParams& params) : abortFlag_(params.abortFlag) {
+CurlFtpSession::CurlFtpSession(const FtpConnectParams& params) : params_(params) {
     EnsureCurlGlobalInit();
     curl_ = curl_easy_init();
-    if (curl_ == nullptr) return;
+    if (curl_ != nullptr) ApplyBaseOptions();
+}
+
+void CurlFtpSession::ApplyBaseOptions() {
     curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl_, CURLOPT_PROTOCOLS_STR, "ftp");
     curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, errorBuffer_);
     // Credentials go through options, never through the URL (which curl may show in its texts).
-    if (!params.user.empty()) {
-        curl_easy_setopt(curl_, CURLOPT_USERNAME, params.user.c_str());
-        curl_easy_setopt(curl_, CURLOPT_PASSWORD, params.password.c_str());
+    if (!params_.user.empty()) {
+        curl_easy_setopt(curl_, CURLOPT_USERNAME, params_.user.c_str());
+        curl_easy_setopt(curl_, CURLOPT_PASSWORD, params_.password.c_str());
     }
-    if (!params.passive) curl_easy_setopt(curl_, CURLOPT_FTPPORT, "-");
+    if (!params_.passive) curl_easy_setopt(curl_, CURLOPT_FTPPORT, "-");
     curl_easy_setopt(curl_, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
-    curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS, params.timeouts.connectTimeoutMs);
-    curl_easy_setopt(curl_, CURLOPT_ACCEPTTIMEOUT_MS, params.timeouts.connectTimeoutMs);
-    curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_LIMIT, params.timeouts.lowSpeedLimitBytesPerS);
-    curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_TIME, params.timeouts.lowSpeedTimeS);
-    curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, params.timeouts.lowSpeedTimeS);
+    curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT_MS, params_.timeouts.connectTimeoutMs);
+    curl_easy_setopt(curl_, CURLOPT_ACCEPTTIMEOUT_MS, params_.timeouts.connectTimeoutMs);
+    curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_LIMIT, params_.timeouts.lowSpeedLimitBytesPerS);
+    curl_easy_setopt(curl_, CURLOPT_LOW_SPEED_TIME, params_.timeouts.lowSpeedTimeS);
+    curl_easy_setopt(curl_, CURLOPT_SERVER_RESPONSE_TIMEOUT, params_.timeouts.lowSpeedTimeS);
     // The debug stream is the only place curl shows the commands it sends and the replies.
     curl_easy_setopt(curl_, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(curl_, CURLOPT_DEBUGFUNCTION, &CurlFtpSession::OnDebug);
@@ -51,6 +54,32 @@ CurlFtpSession::CurlFtpSession(const FtpConnectParams& params) : abortFlag_(para
     curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &CurlFtpSession::OnProgress);
     curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, this);
+    // Nothing a server sends lands on standard output unless a transfer asks for it.
+    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &CurlFtpSession::Discard);
+}
+
+std::size_t CurlFtpSession::Discard(char*, std::size_t size, std::size_t count, void*) {
+    return size * count;
+}
+
+bool CurlFtpSession::Serves(const FtpConnectParams& params) const {
+    return curl_ != nullptr && params.site == params_.site && params.user == params_.user &&
+           params.password == params_.password && params.passive == params_.passive &&
+           params.timeouts.connectTimeoutMs == params_.timeouts.connectTimeoutMs &&
+           params.timeouts.lowSpeedTimeS == params_.timeouts.lowSpeedTimeS &&
+           params.timeouts.lowSpeedLimitBytesPerS == params_.timeouts.lowSpeedLimitBytesPerS &&
+           params.abortFlag == params_.abortFlag;
+}
+
+void CurlFtpSession::PrepareNextTransfer() {
+    if (curl_ == nullptr) return;
+    // Resets every option but keeps the open connection for the next job.
+    curl_easy_reset(curl_);
+    quote_.reset();
+    preQuote_.reset();
+    postQuote_.reset();
+    observer_ = nullptr;
+    ApplyBaseOptions();
 }
 
 CurlFtpSession::~CurlFtpSession() {
@@ -79,6 +108,8 @@ void CurlFtpSession::SetCommands(std::vector<std::string> beforeFolder, std::vec
 
 void CurlFtpSession::ResetTracking() {
     errorBuffer_[0] = '\0';
+    // On a kept connection the first command is past the login; on a new one the login comes first.
+    loggedIn_ = false;
     cwdSent_ = false;
     lastCommand_.clear();
 }
@@ -97,7 +128,7 @@ long CurlFtpSession::LastReplyCode() const {
 }
 
 bool CurlFtpSession::Aborted() const {
-    return abortFlag_ != nullptr && abortFlag_->load();
+    return params_.abortFlag != nullptr && params_.abortFlag->load();
 }
 
 std::string CurlFtpSession::Describe(CURLcode code, std::size_t maxLength) const {
@@ -198,3 +229,24 @@ bool IsPlainFileName(std::string_view name) {
 }
 
 }  // namespace winorvex::ftp_detail
+
+namespace winorvex {
+
+FtpConnectionCache::FtpConnectionCache() = default;
+FtpConnectionCache::~FtpConnectionCache() = default;
+
+ftp_detail::CurlFtpSession& FtpConnectionCache::Acquire(const ftp_detail::FtpConnectParams& params) {
+    if (session_ && session_->Serves(params)) {
+        session_->PrepareNextTransfer();
+    } else {
+        session_.reset();
+        session_ = std::make_unique<ftp_detail::CurlFtpSession>(params);
+    }
+    return *session_;
+}
+
+void FtpConnectionCache::Clear() {
+    session_.reset();
+}
+
+}  // namespace winorvex

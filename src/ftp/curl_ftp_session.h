@@ -44,6 +44,10 @@ public:
     CurlFtpSession& operator=(const CurlFtpSession&) = delete;
 
     bool IsValid() const { return curl_ != nullptr; }
+    // True when a job with these parameters may use this session (and its open connection).
+    bool Serves(const FtpConnectParams& params) const;
+    // Forgets the last transfer's options and commands; the connection stays open.
+    void PrepareNextTransfer();
     CURL* Handle() const { return curl_; }
 
     // Commands around the transfer: before changing folder, after it (just before the transfer),
@@ -68,6 +72,8 @@ private:
     static int OnDebug(CURL*, curl_infotype type, char* data, std::size_t size, void* self);
     static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     void ResetTracking();
+    void ApplyBaseOptions();
+    static std::size_t Discard(char*, std::size_t size, std::size_t count, void*);
 
     struct SlistDeleter {
         void operator()(curl_slist* list) const { curl_slist_free_all(list); }
@@ -75,8 +81,8 @@ private:
     using Slist = std::unique_ptr<curl_slist, SlistDeleter>;
     static Slist MakeList(const std::vector<std::string>& commands);
 
+    FtpConnectParams params_;
     CURL* curl_ = nullptr;
-    const std::atomic<bool>* abortFlag_ = nullptr;
     Slist quote_, preQuote_, postQuote_;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
     bool loggedIn_ = false;
@@ -96,3 +102,25 @@ bool IsUsableSite(std::string_view site);
 bool IsPlainFileName(std::string_view name);
 
 }  // namespace winorvex::ftp_detail
+
+namespace winorvex {
+
+// Keeps the last job's FTP session open for the next job to the same server, so a run of queued
+// uploads logs in once. Owned by the thread that runs the jobs.
+class FtpConnectionCache {
+public:
+    FtpConnectionCache();
+    ~FtpConnectionCache();
+    FtpConnectionCache(const FtpConnectionCache&) = delete;
+    FtpConnectionCache& operator=(const FtpConnectionCache&) = delete;
+
+    // The kept session when it serves these parameters (made ready for a new transfer), else a new one.
+    ftp_detail::CurlFtpSession& Acquire(const ftp_detail::FtpConnectParams& params);
+    // Closes the kept connection (QUIT).
+    void Clear();
+
+private:
+    std::unique_ptr<ftp_detail::CurlFtpSession> session_;
+};
+
+}  // namespace winorvex

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -166,6 +167,8 @@ void CFtpJob::SetState(int newState) {
 }
 
 int CFtpJob::Fail(int result, std::string text) {
+    // A connection that saw a failure is not worth keeping for the next job.
+    if (connections_ != nullptr) connections_->Clear();
     errorText = std::move(text);
     SetState(kFtpStateFailed);
     return result;
@@ -192,7 +195,8 @@ int CFtpJob::UploadFile() {
     std::string folder = directory;
     TrimChars(folder, kWhiteSpace);
     FtpConnectParams params{site, user, password, putPassive != 0, timeouts_, abortFlag_};
-    CurlFtpSession session(params);
+    std::optional<CurlFtpSession> ownSession;
+    CurlFtpSession& session = connections_ != nullptr ? connections_->Acquire(params) : ownSession.emplace(params);
     if (!session.IsValid()) return Fail(kFtpResultFailed, "curl_easy_init failed");
 
     const std::string lockName = remoteName + kFtpLockSuffix;
@@ -273,7 +277,8 @@ int CFtpJob::DownloadFile() {
     ::fchmod(fd.Get(), 0644);
 
     FtpConnectParams params{site, user, password, getPassive != 0, timeouts_, abortFlag_};
-    CurlFtpSession session(params);
+    std::optional<CurlFtpSession> ownSession;
+    CurlFtpSession& session = connections_ != nullptr ? connections_->Acquire(params) : ownSession.emplace(params);
     if (!session.IsValid()) {
         ::unlink(temp.c_str());
         return Fail(kFtpResultFailed, "curl_easy_init failed");

@@ -13,6 +13,8 @@
 
 namespace winorvex {
 
+class FtpConnectionCache;
+
 inline constexpr int kFtpStateCreated = 0;
 inline constexpr int kFtpStateStarted = 1;
 inline constexpr int kFtpStateTransferring = 2;
@@ -54,6 +56,8 @@ public:
     // When set and raised by another thread, a running transfer ends soon as failed.
     void SetAbortFlag(const std::atomic<bool>* abortFlag) { abortFlag_ = abortFlag; }
     void SetTimeouts(const FtpTimeouts& timeouts) { timeouts_ = timeouts; }
+    // When set, the job uses (and leaves open) the cache's connection to the same server.
+    void SetConnectionCache(FtpConnectionCache* cache) { connections_ = cache; }
     const FtpTimeouts& Timeouts() const { return timeouts_; }
 
     // The job's state as the value reports carry.
@@ -83,6 +87,7 @@ private:
     StateReporter reporter_;
     const std::atomic<bool>* abortFlag_ = nullptr;
     FtpTimeouts timeouts_;
+    FtpConnectionCache* connections_ = nullptr;
 };
 
 // Milliseconds of a steady clock, wrapping at 32 bits.

@@ -5,6 +5,7 @@
 
 #include "core/log.h"
 #include "core/texts.h"
+#include "ftp/curl_ftp_session.h"
 
 namespace winorvex {
 
@@ -108,10 +109,17 @@ void FtpQueue::Report(const FtpJobStateEvent& event) {
 }
 
 void FtpQueue::Run() {
+    FtpConnectionCache connections;
     while (true) {
         std::unique_ptr<CFtpJob> job;
         {
             std::unique_lock lock(mutex_);
+            if (waiting_.empty() && !stopping_) {
+                // Nothing more to send for now: no connection is held open while idle.
+                lock.unlock();
+                connections.Clear();
+                lock.lock();
+            }
             wake_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
             if (stopping_) return;
             job = std::move(waiting_.front());
@@ -120,6 +128,7 @@ void FtpQueue::Run() {
         }
         job->SetStateReporter([this](const FtpJobStateEvent& event) { Report(event); });
         job->SetAbortFlag(&cutShort_);
+        job->SetConnectionCache(&connections);
         if (job->upload != 0) {
             job->UploadFile();
         } else {

@@ -63,6 +63,27 @@ TEST_F(FtpQueueTest, QueuedJobsRunInOrderOneAtATimeAndFailuresDoNotStopTheQueue)
     EXPECT_TRUE(WaitFor([&] { return !queue.IsBusy(); }));
 }
 
+TEST_F(FtpQueueTest, ConsecutiveJobsToOneServerShareOneLoginAcrossFolders) {
+    START_FTP_SERVER_OR_SKIP();
+    fs::create_directories(root() / "a" / "b");
+    FtpQueue queue(sink_);
+    const std::vector<std::pair<std::string, std::string>> jobs = {
+        {"", "top-1.txt"}, {"a/b", "deep.txt"}, {"", "top-2.txt"}, {"a", "mid.txt"}, {"/a/b", "absolute.txt"}};
+    for (const auto& [folder, name] : jobs) {
+        auto job = UploadJob(name, name);
+        job->directory = folder;
+        ASSERT_TRUE(queue.QueueFtpJob(std::move(job)));
+    }
+    queue.StartFtpThread();
+    ASSERT_TRUE(WaitFor([&] { return sink_.CountState(kFtpStateDone) == 5; }, std::chrono::seconds(20)));
+    EXPECT_EQ(scratch_.ReadFile("root/top-1.txt"), "top-1.txt");
+    EXPECT_EQ(scratch_.ReadFile("root/a/b/deep.txt"), "deep.txt");
+    EXPECT_EQ(scratch_.ReadFile("root/top-2.txt"), "top-2.txt");
+    EXPECT_EQ(scratch_.ReadFile("root/a/mid.txt"), "mid.txt");
+    EXPECT_EQ(scratch_.ReadFile("root/a/b/absolute.txt"), "absolute.txt");
+    EXPECT_EQ(server_.CountEvents("LOGIN"), 1);
+}
+
 TEST_F(FtpQueueTest, SameTransferStillWaitingIsReplacedInPlace) {
     START_FTP_SERVER_OR_SKIP();
     FtpQueue queue(sink_);
