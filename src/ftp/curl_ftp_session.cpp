@@ -218,6 +218,15 @@ bool IsUsableSite(std::string_view site) {
     return true;
 }
 
+std::string SiteForText(std::string_view site) {
+    const auto at = site.rfind('@');
+    std::string text(at == std::string_view::npos ? site : site.substr(at + 1));
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    }
+    return text;
+}
+
 bool IsPlainFileName(std::string_view name) {
     if (name.empty() || name == ".") return false;
     if (name.find("..") != std::string_view::npos) return false;

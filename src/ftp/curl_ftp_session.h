@@ -98,6 +98,9 @@ std::string EncodeUrlSegment(std::string_view segment);
 std::string FolderUrl(std::string_view site, std::string_view folder);
 // A host name or address, optionally ":port" or an [IPv6] form; nothing that could change the URL.
 bool IsUsableSite(std::string_view site);
+// The site as error texts show it: nothing before an "@" (a user and password typed into it),
+// control characters as "?".
+std::string SiteForText(std::string_view site);
 // One plain file name: not empty, no "/", "\", no ".." or "." alone, no control character.
 bool IsPlainFileName(std::string_view name);
 

@@ -189,7 +189,7 @@ int CFtpJob::UploadFile() {
                     Format(Tr("Erreur d'ouverture du fichier %s", "Can't open sourceFile %s"), localPath.c_str()));
     }
     const std::string connectText =
-        Format(Tr("Erreur de connexion au site %s", "Can't connect to site %s"), Printable(site).c_str());
+        Format(Tr("Erreur de connexion au site %s", "Can't connect to site %s"), ftp_detail::SiteForText(site).c_str());
     if (!ftp_detail::IsUsableSite(site)) return Fail(kFtpResultNoConnection, connectText);
 
     std::string folder = directory;
@@ -266,7 +266,7 @@ int CFtpJob::DownloadFile() {
     SetState(kFtpStateStarted);
 
     if (!ftp_detail::IsPlainFileName(remoteName)) return Fail(kFtpResultFailed, RefusedNameText(remoteName));
-    const std::string connectText = Format("Can't connect to site %s", Printable(site).c_str());
+    const std::string connectText = Format("Can't connect to site %s", ftp_detail::SiteForText(site).c_str());
     if (!ftp_detail::IsUsableSite(site)) return Fail(kFtpResultNoConnection, connectText);
 
     // Fetched beside the final file and renamed into place, so an old copy survives a failure and

@@ -41,7 +41,7 @@ int ListRemoteFiles(const std::string& site, const std::string& user, const std:
     errorText.clear();
     const bool passive = ReadSettingInt("FtpSettings", "BGetFileListInPassiveMode", 1) != 0;
     if (!ftp_detail::IsUsableSite(site)) {
-        errorText = Format("Can't connect to site %s", site.c_str());
+        errorText = Format("Can't connect to site %s", ftp_detail::SiteForText(site).c_str());
         return -2;
     }
     ftp_detail::CurlFtpSession session({site, user, password, passive, timeouts, nullptr});
@@ -55,7 +55,7 @@ int ListRemoteFiles(const std::string& site, const std::string& user, const std:
     const CURLcode code = session.Perform(ftp_detail::FolderUrl(site, folder));
     if (code != CURLE_OK) {
         if (session.FailurePoint() == ftp_detail::FtpFailurePoint::Login) {
-            errorText = Format("Can't connect to site %s", site.c_str());
+            errorText = Format("Can't connect to site %s", ftp_detail::SiteForText(site).c_str());
             return -2;
         }
         if (!folder.empty() && session.FailurePoint() == ftp_detail::FtpFailurePoint::ChangeFolder) {
@@ -84,7 +84,7 @@ int ListRemoteFiles(const std::string& site, const std::string& user, const std:
             }
             LogF(10,
                  Tr("## FTP %s : nom de fichier distant ignoré « %s »", "## FTP %s: remote file name skipped \"%s\""),
-                 site.c_str(), shown.c_str());
+                 ftp_detail::SiteForText(site).c_str(), shown.c_str());
             continue;
         }
         if (!FtpNameMatches(pattern, entry->name)) continue;

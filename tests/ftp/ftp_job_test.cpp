@@ -139,6 +139,13 @@ TEST_F(FtpJobTest, WrongPasswordOrNoListenerIsNoConnection) {
         EXPECT_EQ(download.DownloadFile(), kFtpResultNoConnection);
         EXPECT_EQ(download.errorText, "Can't connect to site " + job.site);
     }
+    // A site typed with credentials in it is refused, and its error text leaves them out.
+    CFtpJob typed = MakeJob(1);
+    typed.site = "user:typed-secret@" + server_.Site();
+    typed.SetLocalFile(localFile);
+    typed.SetRemoteName("a.txt");
+    EXPECT_EQ(Upload(typed), kFtpResultNoConnection);
+    EXPECT_EQ(typed.errorText, "Can't connect to site " + server_.Site());
     EXPECT_EQ(FileText().find("not-the-password"), std::string::npos);
     EXPECT_FALSE(fs::exists(local() / "got.txt"));
     EXPECT_THAT(LeftoverTemporaries(local()), ::testing::IsEmpty());
@@ -184,6 +191,9 @@ TEST_F(FtpJobTest, LocalFileGoneSinceQueueingFailsWithoutLogin) {
         EXPECT_EQ(job.errorText,
                   (language == Language::French ? "Erreur d'ouverture du fichier " : "Can't open sourceFile ") + path);
     }
+    // A folder where the file was is no readable file either.
+    std::filesystem::create_directories(path);
+    EXPECT_EQ(Upload(job), kFtpResultNoLocalFile);
     EXPECT_EQ(server_.CountEvents("CONNECT"), 0);
     EXPECT_EQ(server_.CountEvents("LOGIN"), 0);
 }
