@@ -11,6 +11,8 @@ void EnsureCurlGlobalInit() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+constexpr long kMaxPollMs = 10;
+
 // Commands a client may send before it is logged in; any other one means the login went through.
 bool IsLoginCommand(std::string_view verb) {
     return verb == "USER" || verb == "PASS" || verb == "ACCT" || verb == "AUTH" || verb == "PBSZ" || verb == "PROT";
@@ -28,6 +30,8 @@ void KeepPrintable(std::string& text) {
 CurlFtpSession::CurlFtpSession(const FtpConnectParams& params) : params_(params) {
     EnsureCurlGlobalInit();
     curl_ = curl_easy_init();
+    // The multi handle holds the open connection between this session's transfers.
+    multi_ = curl_multi_init();
     if (curl_ != nullptr) ApplyBaseOptions();
 }
 
@@ -84,6 +88,7 @@ void CurlFtpSession::PrepareNextTransfer() {
 
 CurlFtpSession::~CurlFtpSession() {
     if (curl_ != nullptr) curl_easy_cleanup(curl_);
+    if (multi_ != nullptr) curl_multi_cleanup(multi_);
 }
 
 CurlFtpSession::Slist CurlFtpSession::MakeList(const std::vector<std::string>& commands) {
@@ -115,10 +120,30 @@ void CurlFtpSession::ResetTracking() {
 }
 
 CURLcode CurlFtpSession::Perform(const std::string& url) {
-    if (curl_ == nullptr) return CURLE_FAILED_INIT;
+    if (curl_ == nullptr || multi_ == nullptr) return CURLE_FAILED_INIT;
     ResetTracking();
     curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
-    return curl_easy_perform(curl_);
+    if (curl_multi_add_handle(multi_, curl_) != CURLM_OK) return CURLE_FAILED_INIT;
+    // Nothing counts as done until curl says so.
+    CURLcode result = CURLE_FAILED_INIT;
+    while (true) {
+        int running = 0;
+        const CURLMcode step = curl_multi_perform(multi_, &running);
+        bool done = false;
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+            if (message->msg == CURLMSG_DONE && message->easy_handle == curl_) {
+                result = message->data.result;
+                done = true;
+            }
+        }
+        if (done || step != CURLM_OK || running == 0) break;
+        // After a quick reply libcurl may go on to the data connection without arming a timer, and
+        // a poll on its own timeout would then sit a whole second per transfer: look again soon.
+        curl_multi_poll(multi_, nullptr, 0, kMaxPollMs, nullptr);
+    }
+    curl_multi_remove_handle(multi_, curl_);
+    return result;
 }
 
 long CurlFtpSession::LastReplyCode() const {

@@ -43,7 +43,7 @@ public:
     CurlFtpSession(const CurlFtpSession&) = delete;
     CurlFtpSession& operator=(const CurlFtpSession&) = delete;
 
-    bool IsValid() const { return curl_ != nullptr; }
+    bool IsValid() const { return curl_ != nullptr && multi_ != nullptr; }
     // True when a job with these parameters may use this session (and its open connection).
     bool Serves(const FtpConnectParams& params) const;
     // Forgets the last transfer's options and commands; the connection stays open.
@@ -83,6 +83,7 @@ private:
 
     FtpConnectParams params_;
     CURL* curl_ = nullptr;
+    CURLM* multi_ = nullptr;
     Slist quote_, preQuote_, postQuote_;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
     bool loggedIn_ = false;
