@@ -111,6 +111,11 @@ int main() {
         if (!sink.WaitFinished(kJobs, std::chrono::seconds(600))) std::printf("small uploads: not all finished\n");
         const double s = Seconds(Clock::now() - start);
         std::printf("1000 uploads of 1 KiB: %.2f s, %.0f jobs/s, %d failed\n", s, kJobs / s, sink.Failed());
+        int arrived = 0;
+        for (const auto& entry : fs::directory_iterator(scratch / "root")) {
+            arrived += entry.path().filename().string().rfind("small-", 0) == 0 && entry.file_size() == 1024 ? 1 : 0;
+        }
+        std::printf("small uploads on the server, 1 KiB each: %d\n", arrived);
     }
 
     // Delay from QueueFtpJob on an idle queue to the job's start.
@@ -145,6 +150,10 @@ int main() {
         const int result = job->UploadFile();
         const double s = Seconds(Clock::now() - start);
         const long rssAfter = PeakRssKiB();
+        std::error_code ec;
+        const auto arrived = fs::file_size(scratch / "root" / "big.bin", ec);
+        std::printf("200 MiB upload arrived whole: %s (%llu bytes)\n", arrived == (200u << 20) ? "yes" : "NO",
+                    static_cast<unsigned long long>(arrived));
         std::printf(
             "one 200 MiB upload: result %d, %.2f s, %.1f MB/s (MiB/s %.1f), peak RSS %ld KiB before, %ld KiB after\n",
             result, s, 200.0 * 1.048576 / s, 200.0 / s, rssBefore, rssAfter);
