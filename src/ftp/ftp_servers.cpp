@@ -59,6 +59,12 @@ int LoadFtpServers(std::vector<CFtpServer>& servers, const std::string& path, st
     if (unreadLines != nullptr) unreadLines->clear();
     std::string text;
     if (!ReadWhole(path, text)) {
+        // No file is the normal state before any server was entered; anything else is worth a look.
+        const bool missing = errno == ENOENT;
+        LogF(missing ? 20 : 0,
+             missing ? Tr("+ %s absent : aucun serveur FTP", "+ %s missing: no FTP server")
+                     : Tr("## %s illisible : aucun serveur FTP", "## %s unreadable: no FTP server"),
+             path.c_str());
         errorText = "File does not exist";
         return -1;
     }

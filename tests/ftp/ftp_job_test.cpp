@@ -283,6 +283,7 @@ TEST_F(FtpJobTest, DownloadAndListing) {
     scratch_.WriteFile("root/logs/a.log", std::string(10, 'a'));
     scratch_.WriteFile("root/logs/B.LOG", std::string(2000, 'b'));
     scratch_.WriteFile("root/logs/c.txt", "c");
+    scratch_.WriteFile("root/logs/up..and-away.log", "a name no download may use");
     fs::create_directories(root() / "logs" / "old.log");
 
     std::vector<CFtpFileDesc> files;

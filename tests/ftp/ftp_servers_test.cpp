@@ -101,6 +101,7 @@ TEST_F(FtpServersFileTest, MissingFileAndUnwritableFolder) {
     EXPECT_EQ(LoadFtpServers(servers, (scratch_.path() / "none.dat").string(), error), -1);
     EXPECT_EQ(error, "File does not exist");
     EXPECT_TRUE(servers.empty());
+    EXPECT_NE(FileText().find("none.dat absent"), std::string::npos);
 
     EXPECT_EQ(SaveFtpServers({CFtpServer{}}, (scratch_.path() / "no-folder" / "FtpServers.dat").string(), error), -1);
     EXPECT_EQ(error, "Cannot create file");
