@@ -40,6 +40,7 @@ struct FtpJobStateEvent {
     std::string label;
     std::string remoteName;
     std::string errorText;  // failed only
+    bool upload = true;     // false for a download
 };
 
 // An alert raised on any thread, shown by the station on its own thread.

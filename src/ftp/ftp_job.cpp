@@ -1,0 +1,326 @@
+#include "ftp/ftp_job.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "core/file_utils.h"
+#include "core/settings.h"
+#include "core/text_format.h"
+#include "core/texts.h"
+#include "core/unique_fd.h"
+#include "ftp/curl_ftp_session.h"
+
+namespace winorvex {
+
+using ftp_detail::CurlFtpSession;
+using ftp_detail::FtpConnectParams;
+using ftp_detail::FtpFailurePoint;
+
+namespace {
+
+constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
+constexpr std::size_t kUploadDescriptionMax = 254;
+constexpr std::size_t kDownloadDescriptionMax = 1024;
+
+// A name as it may appear in an error text: control characters shown as "?".
+std::string Printable(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    }
+    return out;
+}
+
+std::string RefusedNameText(const std::string& name) {
+    return Format(Tr("Nom de fichier distant refusé : %s", "Remote file name refused: %s"), Printable(name).c_str());
+}
+
+// The number the folder texts carry: the server's refusal when there is one, else curl's code.
+long FolderErrorNumber(const CurlFtpSession& session, CURLcode code) {
+    const long reply = session.LastReplyCode();
+    return reply >= 400 ? reply : static_cast<long>(code);
+}
+
+// The folder-step text for a failure, or empty when the failure was not in those steps.
+std::string FolderStepText(const CurlFtpSession& session, CURLcode code, bool folderGiven) {
+    if (!folderGiven) return {};
+    const long number = FolderErrorNumber(session, code);
+    const auto n = static_cast<int>(number);
+    const auto x = static_cast<unsigned>(number);
+    switch (session.FailurePoint()) {
+        case FtpFailurePoint::CurrentFolder1:
+            return Format("GetCurrentDirectory (1) Error: %d (0x%X)", n, x);
+        case FtpFailurePoint::ChangeFolder:
+            return Format("SetCurrentDirectory Error: %d (0x%X)", n, x);
+        case FtpFailurePoint::CurrentFolder2:
+            return Format("GetCurrentDirectory (2) Error: %d (0x%X)", n, x);
+        default:
+            return {};
+    }
+}
+
+const char* CutShortText() {
+    return Tr("Transfert interrompu", "Transfer cut short");
+}
+
+struct UploadSource {
+    int fd = -1;
+    CFtpJob* job = nullptr;
+    bool readError = false;
+};
+
+std::size_t ReadLocalFile(char* buffer, std::size_t size, std::size_t count, void* user) {
+    auto* source = static_cast<UploadSource*>(user);
+    while (true) {
+        const ssize_t n = ::read(source->fd, buffer, size * count);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            source->readError = true;
+            return CURL_READFUNC_ABORT;
+        }
+        source->job->bytesDone += n;
+        return static_cast<std::size_t>(n);
+    }
+}
+
+struct DownloadTarget {
+    int fd = -1;
+    CFtpJob* job = nullptr;
+    bool writeError = false;
+};
+
+std::size_t WriteLocalFile(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* target = static_cast<DownloadTarget*>(user);
+    const std::size_t length = size * count;
+    if (!WriteAll(target->fd, data, length)) {
+        target->writeError = true;
+        return 0;
+    }
+    target->job->bytesDone += static_cast<std::int64_t>(length);
+    return length;
+}
+
+// Removes the upload's temporary file after a failure; nothing more can be done when it fails.
+void RemoveLockFile(CurlFtpSession& session, const std::string& folderUrl, const std::string& lockName) {
+    session.SetCommands({}, {}, {"*DELE " + lockName});
+    curl_easy_setopt(session.Handle(), CURLOPT_UPLOAD, 0L);
+    curl_easy_setopt(session.Handle(), CURLOPT_NOBODY, 1L);
+    session.Perform(folderUrl);
+}
+
+}  // namespace
+
+std::uint32_t FtpTickCount() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+CFtpJob::CFtpJob(int uploadDirection) : upload(uploadDirection) {
+    putPassive = ReadSettingInt("FtpSettings", "BPutInPassiveMode", 1);
+    getPassive = ReadSettingInt("FtpSettings", "BGetInPassiveMode", 1);
+}
+
+void CFtpJob::SetServer(const CFtpServer& server) {
+    SetServerTexts(server.label, server.site, server.user, server.password, server.directory);
+}
+
+void CFtpJob::SetServerTexts(const std::string& serverLabel, const std::string& serverSite,
+                             const std::string& serverUser, const std::string& serverPassword,
+                             const std::string& serverDirectory) {
+    label = serverLabel;
+    site = serverSite;
+    user = serverUser;
+    password = serverPassword;
+    directory = serverDirectory;
+}
+
+void CFtpJob::SetLocalFile(const std::string& path) {
+    localPath = path;
+    binaryLocalFile = 1;
+    fileSize = static_cast<std::int64_t>(FileSizeOf(path));
+}
+
+void CFtpJob::SetRemoteName(const std::string& name) {
+    remoteName = name;
+}
+
+FtpJobStateEvent CFtpJob::StateEvent() const {
+    FtpJobStateEvent event;
+    event.state = state;
+    event.label = label;
+    event.remoteName = remoteName;
+    event.errorText = errorText;
+    event.upload = upload != 0;
+    return event;
+}
+
+void CFtpJob::SetState(int newState) {
+    state = newState;
+    if (reporter_) reporter_(StateEvent());
+}
+
+int CFtpJob::Fail(int result, std::string text) {
+    // A connection that saw a failure is not worth keeping for the next job.
+    if (connections_ != nullptr) connections_->Clear();
+    errorText = std::move(text);
+    SetState(kFtpStateFailed);
+    return result;
+}
+
+int CFtpJob::UploadFile() {
+    startTick = FtpTickCount();
+    errorText.clear();
+    bytesDone = 0;
+    SetState(kFtpStateStarted);
+
+    if (!ftp_detail::IsPlainFileName(remoteName)) return Fail(kFtpResultFailed, RefusedNameText(remoteName));
+    // The local file is opened before any connection: a file gone since queueing costs no login.
+    UniqueFd local(::open(localPath.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (!local.IsOpen() || ::fstat(local.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return Fail(kFtpResultNoLocalFile,
+                    Format(Tr("Erreur d'ouverture du fichier %s", "Can't open sourceFile %s"), localPath.c_str()));
+    }
+    const std::string connectText =
+        Format(Tr("Erreur de connexion au site %s", "Can't connect to site %s"), ftp_detail::SiteForText(site).c_str());
+    if (!ftp_detail::IsUsableSite(site)) return Fail(kFtpResultNoConnection, connectText);
+
+    std::string folder = directory;
+    TrimChars(folder, kWhiteSpace);
+    FtpConnectParams params{site, user, password, putPassive != 0, timeouts_, abortFlag_};
+    std::optional<CurlFtpSession> ownSession;
+    CurlFtpSession& session = connections_ != nullptr ? connections_->Acquire(params) : ownSession.emplace(params);
+    if (!session.IsValid()) return Fail(kFtpResultFailed, "curl_easy_init failed");
+
+    const std::string lockName = remoteName + kFtpLockSuffix;
+    const std::string folderUrl = ftp_detail::FolderUrl(site, folder);
+    std::vector<std::string> beforeFolder;
+    std::vector<std::string> beforeTransfer;
+    if (!folder.empty()) {
+        beforeFolder.emplace_back("PWD");
+        beforeTransfer.emplace_back("PWD");
+    }
+    // A stale temporary file of an earlier upload may be read-only for STOR but still deletable.
+    beforeTransfer.push_back("*DELE " + lockName);
+    // The old file stays under the final name until the new one replaces it whole.
+    session.SetCommands(beforeFolder, beforeTransfer, {"RNFR " + lockName, "RNTO " + remoteName});
+    bool transferStarted = false;
+    session.SetCommandObserver([&](std::string_view verb) {
+        if (verb == "STOR" && !transferStarted) {
+            transferStarted = true;
+            SetState(kFtpStateTransferring);
+        }
+    });
+    UploadSource source{local.Get(), this, false};
+    CURL* curl = session.Handle();
+    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(curl, CURLOPT_READFUNCTION, &ReadLocalFile);
+    curl_easy_setopt(curl, CURLOPT_READDATA, &source);
+    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(st.st_size));
+    CURLcode code = session.Perform(folderUrl + ftp_detail::EncodeUrlSegment(lockName));
+
+    if (code != CURLE_OK && !source.readError && !session.Aborted() && session.LastCommand() == "RNTO") {
+        // Some servers refuse to rename onto an existing name: delete the old file, rename again.
+        session.SetCommandObserver({});
+        session.SetCommands({}, {}, {"DELE " + remoteName, "RNFR " + lockName, "RNTO " + remoteName});
+        curl_easy_setopt(curl, CURLOPT_UPLOAD, 0L);
+        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+        code = session.Perform(folderUrl);
+    }
+    if (code == CURLE_OK) {
+        SetState(kFtpStateDone);
+        return kFtpResultOk;
+    }
+
+    session.SetCommandObserver({});
+    int result = kFtpResultFailed;
+    std::string text;
+    if (source.readError) {
+        text = Format(Tr("Erreur de lecture du fichier %s", "Can't read sourceFile %s"), localPath.c_str());
+    } else if (session.Aborted()) {
+        text = CutShortText();
+    } else if (session.FailurePoint() == FtpFailurePoint::Login) {
+        result = kFtpResultNoConnection;
+        text = connectText;
+    } else if (std::string folderText = FolderStepText(session, code, !folder.empty()); !folderText.empty()) {
+        result = kFtpResultNoFolder;
+        text = std::move(folderText);
+    } else {
+        text = session.Describe(code, kUploadDescriptionMax);
+    }
+    if (transferStarted && !session.Aborted()) RemoveLockFile(session, folderUrl, lockName);
+    return Fail(result, std::move(text));
+}
+
+int CFtpJob::DownloadFile() {
+    startTick = FtpTickCount();
+    errorText.clear();
+    bytesDone = 0;
+    SetState(kFtpStateStarted);
+
+    if (!ftp_detail::IsPlainFileName(remoteName)) return Fail(kFtpResultFailed, RefusedNameText(remoteName));
+    const std::string connectText = Format("Can't connect to site %s", ftp_detail::SiteForText(site).c_str());
+    if (!ftp_detail::IsUsableSite(site)) return Fail(kFtpResultNoConnection, connectText);
+
+    // Fetched beside the final file and renamed into place, so an old copy survives a failure and
+    // no half file is ever seen under the final name.
+    std::string temp = localPath + ".part-XXXXXX";
+    UniqueFd fd(::mkstemp(temp.data()));
+    if (!fd.IsOpen()) return Fail(kFtpResultFailed, "M$ FtpGetFile failed");
+    ::fchmod(fd.Get(), 0644);
+
+    FtpConnectParams params{site, user, password, getPassive != 0, timeouts_, abortFlag_};
+    std::optional<CurlFtpSession> ownSession;
+    CurlFtpSession& session = connections_ != nullptr ? connections_->Acquire(params) : ownSession.emplace(params);
+    if (!session.IsValid()) {
+        ::unlink(temp.c_str());
+        return Fail(kFtpResultFailed, "curl_easy_init failed");
+    }
+    if (!directory.empty()) session.SetCommands({"PWD"}, {"PWD"}, {});
+    bool transferStarted = false;
+    session.SetCommandObserver([&](std::string_view verb) {
+        if ((verb == "SIZE" || verb == "RETR") && !transferStarted) {
+            transferStarted = true;
+            SetState(kFtpStateTransferring);
+        }
+    });
+    DownloadTarget target{fd.Get(), this, false};
+    curl_easy_setopt(session.Handle(), CURLOPT_WRITEFUNCTION, &WriteLocalFile);
+    curl_easy_setopt(session.Handle(), CURLOPT_WRITEDATA, &target);
+    const CURLcode code =
+        session.Perform(ftp_detail::FolderUrl(site, directory) + ftp_detail::EncodeUrlSegment(remoteName));
+    session.SetCommandObserver({});
+
+    if (code == CURLE_OK) {
+        const bool closed = fd.Close();
+        if (closed && ::rename(temp.c_str(), localPath.c_str()) == 0) {
+            SetState(kFtpStateDone);
+            return kFtpResultOk;
+        }
+        ::unlink(temp.c_str());
+        return Fail(kFtpResultFailed, "M$ FtpGetFile failed");
+    }
+    fd.Close();
+    ::unlink(temp.c_str());
+    if (session.Aborted()) return Fail(kFtpResultFailed, CutShortText());
+    if (target.writeError) return Fail(kFtpResultFailed, "M$ FtpGetFile failed");
+    if (session.FailurePoint() == FtpFailurePoint::Login) return Fail(kFtpResultNoConnection, connectText);
+    if (std::string folderText = FolderStepText(session, code, !directory.empty()); !folderText.empty()) {
+        return Fail(kFtpResultNoFolder, std::move(folderText));
+    }
+    if (code == CURLE_REMOTE_FILE_NOT_FOUND) {
+        return Fail(kFtpResultFailed,
+                    Tr("Erreur non documentée Microsoft. Cause possible : fichier distant inexistant.",
+                       "Unknown extended error. Possible cause: remote file does not exist."));
+    }
+    return Fail(kFtpResultFailed, session.Describe(code, kDownloadDescriptionMax));
+}
+
+}  // namespace winorvex
