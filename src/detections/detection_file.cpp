@@ -40,23 +40,28 @@ std::size_t DecimalLength(int value) {
 
 }  // namespace
 
-std::size_t FormatDetectionFileLine(char* buffer, std::size_t capacity, int position, const CRixResult& result) {
+std::size_t FormatDetectionFileLine(char* buffer, std::size_t capacity, int position, std::string_view detector,
+                                    std::string_view bib, std::string_view timeText, bool absolute) {
     // position TAB detector TAB bib TAB 1 TAB time TAB 1|2 CR LF
-    const std::size_t needed =
-        DecimalLength(position) + result.detector.size() + result.bib.size() + result.timeText.size() + 9;
+    const std::size_t needed = DecimalLength(position) + detector.size() + bib.size() + timeText.size() + 9;
     if (needed > capacity) return needed;
     char* p = std::to_chars(buffer, buffer + capacity, position).ptr;
     *p++ = '\t';
-    p = Put(p, result.detector);
+    p = Put(p, detector);
     *p++ = '\t';
-    p = Put(p, result.bib);
+    p = Put(p, bib);
     p = Put(p, "\t1\t");
-    p = Put(p, result.timeText);
+    p = Put(p, timeText);
     *p++ = '\t';
-    *p++ = result.IsAbsolute() ? '2' : '1';
+    *p++ = absolute ? '2' : '1';
     *p++ = '\r';
     *p++ = '\n';
     return needed;
+}
+
+std::size_t FormatDetectionFileLine(char* buffer, std::size_t capacity, int position, const CRixResult& result) {
+    return FormatDetectionFileLine(buffer, capacity, position, result.detector, result.bib, result.timeText,
+                                   result.IsAbsolute());
 }
 
 std::string FormatDetectionFileLine(int position, const CRixResult& result) {
