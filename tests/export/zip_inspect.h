@@ -1,48 +1,15 @@
 #pragma once
 // Reads an archive back with other tools: python3's zipfile (every entry's name, method, extra
-// field, comment, DOS date and bytes) and "unzip -t". The tools run as child processes
-// (posix_spawn, no shell); their output is collected through a pipe.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// field, comment, DOS date and bytes) and "unzip -t", run as child processes.
+#include <ctime>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "process_runner.h"
 
 namespace winorvex::test {
-
-// Exit status of the program (-1 when it could not be run); standard output and error in output.
-inline int RunProgram(const std::vector<std::string>& argv, std::string& output) {
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
-    if (spawned != 0) {
-        ::close(pipeFds[0]);
-        return -1;
-    }
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        output.append(buffer, static_cast<std::size_t>(n));
-    ::close(pipeFds[0]);
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 struct ZipEntryInfo {
     int method = -1;
@@ -71,7 +38,9 @@ inline ZipInspection InspectZip(const std::string& archive) {
         "    print('entry', i.filename, i.compress_type, len(i.extra), len(i.comment),\n"
         "          '%d-%d-%d_%d:%d:%d' % d, z.read(i.filename).hex() or '-', sep='\\t')\n";
     ZipInspection result;
-    if (RunProgram({"/usr/bin/python3", "-c", kScript, archive}, result.output) != 0) return result;
+    const ProgramResult run = RunProgram({"/usr/bin/python3", "-c", kScript, archive});
+    result.output = run.out + run.err;
+    if (run.exitCode != 0) return result;
     std::istringstream in(result.output);
     bool tested = false;
     for (std::string line; std::getline(in, line);) {
@@ -101,7 +70,9 @@ inline ZipInspection InspectZip(const std::string& archive) {
 
 // "unzip -t" accepts the archive.
 inline bool UnzipTestPasses(const std::string& archive, std::string& output) {
-    return RunProgram({"/usr/bin/unzip", "-t", archive}, output) == 0;
+    const ProgramResult run = RunProgram({"/usr/bin/unzip", "-t", archive});
+    output = run.out + run.err;
+    return run.exitCode == 0;
 }
 
 // The DOS date of a file's last-write time, as zipfile prints it (even seconds).
