@@ -42,12 +42,16 @@ CChrono Magnitude(const CChrono& value) {
 
 std::string PassingTimeText(const CChrono& passing) {
     if (!IsNegative(passing)) return passing.FormatDailyHundredths();
-    return "-" + Magnitude(passing).FormatDailyHundredths();
+    std::string text(1, '-');
+    text += Magnitude(passing).FormatDailyHundredths();
+    return text;
 }
 
 std::string CompactTimeText(const CChrono& passing) {
     if (!IsNegative(passing)) return passing.FormatDailyCompact();
-    return "-" + Magnitude(passing).FormatDailyCompact();
+    std::string text(1, '-');
+    text += Magnitude(passing).FormatDailyCompact();
+    return text;
 }
 
 std::string DisplayTimeText(const CChrono& timeOfDay, const CChrono& handicap, DisplayMode mode) {

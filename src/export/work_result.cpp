@@ -30,21 +30,26 @@ void CWorkResult::Derive() {
     if (!time.ParseClock(timeText)) time.Clear();
 }
 
-void CopyResults(CWorkResultList& target, std::string_view filter) {
+void CopyRecordsUnderLock(CWorkResultList& target, std::string_view filter) {
     const bool everyDetector = filter.empty() || filter == "*";
-    const std::size_t first = target.size();
     // Room is made before the lock so that recorders wait for the copying only.
-    target.reserve(first + CountActiveResults() + 64);
-    {
-        auto lock = LockResultList();
-        ForEachResult([&](const CRixResult& record) {
-            if (!record.IsActive()) return;
-            if (!everyDetector && record.detector != filter) return;
-            target.emplace_back();
-            static_cast<CRixResult&>(target.back()) = record;
-        });
-    }
-    for (std::size_t i = first; i < target.size(); ++i) target[i].Derive();
+    target.reserve(target.size() + CountActiveResults() + 64);
+    auto lock = LockResultList();
+    ForEachResult([&](const CRixResult& record) {
+        if (!record.IsActive()) return;
+        if (!everyDetector && record.detector != filter) return;
+        target.emplace_back(record, CWorkResult::Deferred{});
+    });
+}
+
+void DeriveResults(CWorkResultList& results, std::size_t first) {
+    for (std::size_t i = first; i < results.size(); ++i) results[i].Derive();
+}
+
+void CopyResults(CWorkResultList& target, std::string_view filter) {
+    const std::size_t first = target.size();
+    CopyRecordsUnderLock(target, filter);
+    DeriveResults(target, first);
 }
 
 WorkResultPointers PointersTo(const CWorkResultList& results) {

@@ -15,6 +15,9 @@ class CWorkResult : public CRixResult {
 public:
     CWorkResult() = default;
     explicit CWorkResult(const CRixResult& source) : CRixResult(source) { Derive(); }
+    // A copy whose bibNumber and time are derived later (Derive), outside the list's lock.
+    struct Deferred {};
+    CWorkResult(const CRixResult& source, Deferred) : CRixResult(source) {}
 
     // Recomputes bibNumber and time from bib and timeText.
     void Derive();
@@ -37,6 +40,10 @@ std::int32_t ParseBibNumber(std::string_view bib);
 // or for every active record when filter is empty or "*". The list's lock is held only while
 // the records are copied; the numbers and times are derived after it is released.
 void CopyResults(CWorkResultList& target, std::string_view filter);
+// The two steps of CopyResults: the records copied under the lock (bibNumber and time not yet
+// derived), then the derivation of the results from index first on.
+void CopyRecordsUnderLock(CWorkResultList& target, std::string_view filter);
+void DeriveResults(CWorkResultList& results, std::size_t first);
 
 // Pointers to every result of the copy, in its order.
 WorkResultPointers PointersTo(const CWorkResultList& results);
