@@ -249,6 +249,8 @@ ExportReport RunLinesExport(const WorkResultPointers& results, const ExportOptio
         ArchiveFiles(subFolder, !targetExisted, ExportArchivePath(options.folder, options.genericName), report);
     } else {
         report.created = report.written;
+        // Nothing could be written into a sub-folder made for this run: it goes again.
+        if (options.archive && !targetExisted) ::rmdir(subFolder.c_str());
     }
     if (options.ftp) QueueUploads(uploader, report);
 

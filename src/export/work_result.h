@@ -2,6 +2,7 @@
 // The working copy that statistics and exports run on: the active records of the result list,
 // copied under the list's lock, each with its bib read as a number and its time as a time value.
 // Box workers keep appending to the list while an export works; the copy never changes.
+#include <chrono>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -42,7 +43,9 @@ std::int32_t ParseBibNumber(std::string_view bib);
 void CopyResults(CWorkResultList& target, std::string_view filter);
 // The two steps of CopyResults: the records copied under the lock (bibNumber and time not yet
 // derived), then the derivation of the results from index first on.
-void CopyRecordsUnderLock(CWorkResultList& target, std::string_view filter);
+// lockHeld, when given, receives how long the list's lock was held.
+void CopyRecordsUnderLock(CWorkResultList& target, std::string_view filter,
+                          std::chrono::nanoseconds* lockHeld = nullptr);
 void DeriveResults(CWorkResultList& results, std::size_t first);
 
 // Pointers to every result of the copy, in its order.
