@@ -173,6 +173,7 @@ TEST_F(ExportDialogModelTest, WorkingCopyIsTakenAtFilterAndKeptForTheExport) {
     ASSERT_TRUE(model.Filter(prompt_));
     EXPECT_EQ(model.WorkingCopy().size(), 2u);
     EXPECT_EQ(model.Rows()[0].cells[2], "2");
+    EXPECT_EQ(model.DataToExportText(), "1 fichier de détection - Heures de détections");
     Record("7", "11", "10:00:02.00");
     model.fields.folder = out_.str();
     const auto report = model.ExportNow(prompt_, nullptr);

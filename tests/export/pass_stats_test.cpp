@@ -120,6 +120,7 @@ TEST_F(PassStatsTest, StatisticsReadEachDetectorsHandicap) {
     EXPECT_EQ(stats[0].line.detections, 2);
     EXPECT_EQ(stats[0].line.maxPass, 2);
     EXPECT_EQ(stats[0].passes.size(), 2u);
+    EXPECT_EQ(stats[0].maxPassBib, "1");
     EXPECT_FALSE(stats[1].line.handicap.IsSet());
     EXPECT_EQ(stats[1].line.maxPass, 1);
 }
