@@ -42,29 +42,38 @@ std::size_t DecimalLength(int value) {
     return static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
 }
 
+// position TAB detector TAB bib TAB 1 TAB time TAB 1|2 CR LF
+std::size_t LineLength(int position, std::string_view detector, std::string_view bib, std::string_view timeText) {
+    return DecimalLength(position) + detector.size() + bib.size() + timeText.size() + 9;
+}
+
 }  // namespace
 
-std::size_t FormatDetectionFileLine(char* buffer, std::size_t capacity, int position, const CRixResult& result) {
-    // position TAB detector TAB bib TAB 1 TAB time TAB 1|2 CR LF
-    const std::size_t needed =
-        DecimalLength(position) + result.detector.size() + result.bib.size() + result.timeText.size() + 9;
-    if (needed > capacity) return needed;
+std::size_t FormatDetectionFileLine(char* buffer, std::size_t capacity, int position, std::string_view detector,
+                                    std::string_view bib, std::string_view timeText, bool absolute) {
+    const std::size_t needed = LineLength(position, detector, bib, timeText);
+    if (buffer == nullptr || needed > capacity) return needed;
     char* p = std::to_chars(buffer, buffer + capacity, position).ptr;
     *p++ = '\t';
-    p = Put(p, result.detector);
+    p = Put(p, detector);
     *p++ = '\t';
-    p = Put(p, result.bib);
+    p = Put(p, bib);
     p = Put(p, "\t1\t");
-    p = Put(p, result.timeText);
+    p = Put(p, timeText);
     *p++ = '\t';
-    *p++ = result.IsAbsolute() ? '2' : '1';
+    *p++ = absolute ? '2' : '1';
     *p++ = '\r';
     *p++ = '\n';
     return needed;
 }
 
+std::size_t FormatDetectionFileLine(char* buffer, std::size_t capacity, int position, const CRixResult& result) {
+    return FormatDetectionFileLine(buffer, capacity, position, result.detector, result.bib, result.timeText,
+                                   result.IsAbsolute());
+}
+
 std::string FormatDetectionFileLine(int position, const CRixResult& result) {
-    std::string line(FormatDetectionFileLine(nullptr, 0, position, result), '\0');
+    std::string line(LineLength(position, result.detector, result.bib, result.timeText), '\0');
     FormatDetectionFileLine(line.data(), line.size(), position, result);
     return line;
 }

@@ -4,6 +4,7 @@
 // The file is only ever written; other programs read it, so its lines end in CR LF.
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace winorvex {
 
@@ -26,5 +27,8 @@ bool WriteDetectionFileLine(int position, const CRixResult& result);
 // writing when it does not fit, so callers can fall back to a bigger buffer.
 std::size_t FormatDetectionFileLine(char* buffer, std::size_t capacity, int position, const CRixResult& result);
 std::string FormatDetectionFileLine(int position, const CRixResult& result);
+// The same line from its parts: exports put another time text in field 5.
+std::size_t FormatDetectionFileLine(char* buffer, std::size_t capacity, int position, std::string_view detector,
+                                    std::string_view bib, std::string_view timeText, bool absolute);
 
 }  // namespace winorvex
