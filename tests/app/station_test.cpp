@@ -163,6 +163,8 @@ TEST_F(StationTest, LossWithoutReconnectionLeavesTheBoxNotConnected) {
     Station& station = MakeStation();
     station.ConnectAllBoxes();
     ASSERT_EQ(station.StatusOf(1), BoxStatus::Connected);
+    // The reader must have taken the client before it can drop it.
+    ASSERT_TRUE(Pump([&] { return reader.Stats() && reader.Stats()->connected; }));
     reader.Drop();
     ASSERT_TRUE(Pump([&] { return station.StatusOf(1) == BoxStatus::NotConnected && !station.Boxes().HasWorker(1); }));
     EXPECT_EQ(sounds_.Count(StationSound::BoxLost), 1);

@@ -48,6 +48,9 @@ protected:
         link_ = std::make_unique<DirectConnection>(sink_);
         link_->StartDirectConnection("127.0.0.1", sim_->port(), 1);
         ASSERT_TRUE(sink_.WaitForState(DirectLinkState::Connected));
+        // Connected on our side once the kernel completed the handshake; the simulator takes the
+        // client a moment later, and what it sends before that goes nowhere.
+        ASSERT_TRUE(winorvex::test::WaitFor([this] { return sim_->GetCounts().connected; }));
     }
 
     // Sends the line and decodes the answer.
