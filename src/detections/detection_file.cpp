@@ -13,6 +13,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "core/log.h"
@@ -75,12 +76,15 @@ public:
         (void)LogWindowQueueCapacity();
     }
     ~DetectionFileState() override {
+        std::vector<std::string> lost;
         {
             std::lock_guard lock(mutex);
             stop = true;
+            AbandonLocked(lost);
         }
         wake.notify_all();
         if (thread.joinable()) thread.join();
+        for (const std::string& line : lost) Log(0, line);
     }
 
     void WriteRecordLine(int position, const CRixResult& result) override { WriteDetectionFileLine(position, result); }
@@ -93,6 +97,7 @@ public:
     dev_t dev = 0;
     ino_t ino = 0;
     bool failing = false;
+    bool closed = false;       // closed while lines still waited: no new line, the old ones still owed
     bool openFailure = false;  // the failure is that the file cannot be opened
     bool relink = false;       // the path no longer names our file: create it again
     bool firstAlertDue = false;
@@ -241,6 +246,10 @@ public:
         failing = false;
         openFailure = false;
         firstAlertDue = false;
+        if (closed) {
+            closed = false;
+            fd.Reset();
+        }
         return true;
     }
 
@@ -269,6 +278,7 @@ public:
         tail.clear();
         tail.shrink_to_fit();
         failing = false;
+        closed = false;
         openFailure = false;
         relink = false;
         firstAlertDue = false;
@@ -462,23 +472,26 @@ void OpenDetectionFile(const std::string& path) {
         DetectionFileState& state = State();
         std::lock_guard lock(state.mutex);
         state.EnsureThreadLocked();
-        if (state.path == path && (state.fd.IsOpen() || state.failing)) {
-            // Already ours, or waiting to be: an attempt now rather than at the next retry.
-            if (state.failing) {
-                state.nextRetry = Clock::now();
-                state.wake.notify_all();
-            }
+        if (state.path == path && state.failing) {
+            // Lines still wait for this very file: they go first, new lines after them, and an
+            // attempt is made now rather than at the next retry.
+            const bool wasClosed = std::exchange(state.closed, false);
+            state.nextRetry = Clock::now();
+            state.wake.notify_all();
+            if (!wasClosed) return;
+        } else if (state.path == path && state.fd.IsOpen()) {
             return;
-        }
-        state.AbandonLocked(lost);
-        state.fd.Reset();
-        state.path = path;
-        UniqueFd next;
-        if (state.OpenLocked(next, openError)) {
-            state.AdoptLocked(std::move(next));
-            state.nextCheck = Clock::now() + state.timing.linkCheck;
         } else {
-            state.BeginFailureLocked(openError, true);
+            state.AbandonLocked(lost);
+            state.fd.Reset();
+            state.path = path;
+            UniqueFd next;
+            if (state.OpenLocked(next, openError)) {
+                state.AdoptLocked(std::move(next));
+                state.nextCheck = Clock::now() + state.timing.linkCheck;
+            } else {
+                state.BeginFailureLocked(openError, true);
+            }
         }
     }
     // Logged outside the lock: recorders need not wait for the log file.
@@ -491,20 +504,36 @@ void OpenDetectionFile(const std::string& path) {
 }
 
 void CloseDetectionFile() {
-    std::vector<std::string> lost;
+    std::string waiting;
     {
         DetectionFileState& state = State();
         std::lock_guard lock(state.mutex);
-        state.AbandonLocked(lost);
-        state.fd.Reset();
+        if (state.failing && !state.closed) {
+            std::size_t appended = 0;
+            state.TryRecoverLocked(appended);
+        }
+        if (!state.failing) {
+            state.fd.Reset();
+        } else if (!state.closed) {
+            // What was recorded before the close is still owed to this file: the retries go on,
+            // and opening the same file again puts new lines after it.
+            state.closed = true;
+            const int n = static_cast<int>(state.WaitingLocked());
+            const char* plural = n > 1 ? "s" : "";
+            waiting = CurrentLanguage() == Language::English
+                          ? Format("## %d detection line%s still waiting to be written to %s (%s)", n, plural,
+                                   state.path.c_str(), Reason(state.error).c_str())
+                          : Format("## %d ligne%s de détection encore en attente d'écriture dans %s (%s)", n, plural,
+                                   state.path.c_str(), Reason(state.error).c_str());
+        }
     }
-    for (const std::string& line : lost) Log(0, line);
+    if (!waiting.empty()) Log(0, waiting);
 }
 
 bool IsDetectionFileOpen() {
     DetectionFileState& state = State();
     std::lock_guard lock(state.mutex);
-    return state.fd.IsOpen();
+    return state.fd.IsOpen() && !state.closed;
 }
 
 bool IsDetectionFileFailing() {
@@ -528,7 +557,7 @@ std::string DetectionFilePath() {
 bool WriteDetectionFileLine(int position, const CRixResult& result) {
     DetectionFileState& state = State();
     std::lock_guard lock(state.mutex);
-    if (!state.failing && !state.fd.IsOpen()) return false;
+    if (state.closed || (!state.failing && !state.fd.IsOpen())) return false;
 
     char buffer[512];
     std::size_t length = FormatDetectionFileLine(buffer, sizeof buffer, position, result);

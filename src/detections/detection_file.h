@@ -30,8 +30,9 @@ class StationEventSink;
 // The path is remembered even when it cannot be opened; records then wait for it to open (alarm,
 // retries) and are written once it does.
 void OpenDetectionFile(const std::string& path);
-// Closes the file after a last attempt to write what waits; later records are not written until
-// a file is opened again.
+// Closes the file; later records are not written until a file is opened again. Lines that still
+// wait when it closes (after a last attempt) stay owed to it: the retries go on, opening the same
+// path again puts new lines after them, and only opening another path gives them up (logged).
 void CloseDetectionFile();
 bool IsDetectionFileOpen();
 std::string DetectionFilePath();

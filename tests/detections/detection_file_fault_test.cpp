@@ -175,11 +175,40 @@ TEST_F(DetectionFileFaultTest, WithoutAStationTheAlertsAreLoggedAndAClosedFileSa
         "######## The detection file /dev/full cannot be written (No space left on device): detections are kept in "
         "memory and will be written to it as soon as possible";
     ASSERT_TRUE(WaitFor([&] { return LogText().find(alert) != std::string::npos; })) << LogText();
+    // Closed while failing: the lines are still owed to the file, and given up (and said so)
+    // only when another file takes its place.
     CloseDetectionFile();
+    EXPECT_NE(LogText().find("## 3 detection lines still waiting to be written to /dev/full (No space left on device)"),
+              std::string::npos)
+        << LogText();
+    EXPECT_TRUE(IsDetectionFileFailing());
+    EXPECT_FALSE(IsDetectionFileOpen());
+    Record(4, 4);
+    EXPECT_EQ(DetectionFileWaitingLines(), 3u) << "a closed file takes no new line";
+    OpenDetectionFile(Path("next.dat"));
     EXPECT_NE(LogText().find("## 3 detection lines not written to /dev/full (No space left on device)"),
               std::string::npos)
         << LogText();
     EXPECT_FALSE(IsDetectionFileFailing());
+}
+
+TEST_F(DetectionFileFaultTest, ADisconnectionWhileFailingKeepsWhatWaitsForTheSameFile) {
+    const std::string path = Path("kept.dat");
+    OpenDetectionFile(path);
+    Record(1, 2);
+    Arm(5, ENOSPC);
+    Record(3, 5);
+    CloseDetectionFile();  // the operator disconnects the boxes
+    Record(6, 6);          // recorded while closed: never in the file, as before
+    OpenDetectionFile(path);
+    Record(7, 8);
+    gArmed = false;
+    ASSERT_TRUE(WaitFor([] { return !IsDetectionFileFailing(); }));
+    std::string expected = Expected(8);
+    const std::string sixth = CrLfLines(expected)[5] + "\r\n";
+    expected.erase(expected.find(sixth), sixth.size());
+    EXPECT_EQ(ReadWholeFile(path), expected);
+    EXPECT_TRUE(IsDetectionFileOpen());
 }
 
 TEST_F(DetectionFileFaultTest, AFileThatCannotBeOpenedIsWrittenWholeOnceItCanBe) {
