@@ -199,6 +199,20 @@ TEST_F(FeedToolTest, TenMegabytesOfRandomBytesLeaveALogUnderAMegabyte) {
     }
 }
 
+TEST_F(FeedToolTest, ARawChipIsEscapedOnStandardOutputAndKeptAsReadInTheFile) {
+    // A well-framed read whose chip holds control bytes: not in the table, so kept as read.
+    const std::string chip =
+        "05800\x01\x1b"
+        "A2B3C";
+    const std::string inputPath = scratch_.WriteFile("reads.txt", Tag(chip, "240518", "101530", "19") + "\n");
+    const RunResult run = RunFeed(scratch_, {"--data-dir", data_, "--today", "20240518", "--lang", "en", inputPath});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "1\t44\t05800\\x01\\x1BA2B3C\t1\t10:15:30.25\t1\n");
+    const auto dats = FilesIn(data_ + "/logfiles", ".dat");
+    ASSERT_EQ(dats.size(), 1U);
+    EXPECT_EQ(test::ReadWholeFile(dats[0]), "1\t44\t" + chip + "\t1\t10:15:30.25\t1\r\n");
+}
+
 TEST_F(FeedToolTest, TheTableLoadCountsItsLinesAndAnEmptyTableIsAnAlert) {
     scratch_.WriteFile("data/OrvexTable.dtb", "12 0580031A2B3C\r\nnot a line\r\n13 0580031A2B3D\r\n");
     RunResult run = RunFeed(scratch_, {"--data-dir", data_, "--lang", "en"});
