@@ -101,6 +101,7 @@ public:
     bool relink = false;       // the path no longer names our file: create it again
     bool firstAlertDue = false;
     bool recreatedAlertDue = false;
+    bool kicked = false;  // look again now: the paces changed, or an attempt is wanted at once
     int error = 0;
     std::string tail;                  // the unwritten rest of a line cut short
     std::vector<std::string> backlog;  // whole lines waiting, in list order; empty unless failing
@@ -300,7 +301,8 @@ public:
             }
             Clock::time_point next = Clock::now() + timing.linkCheck;
             if (failing) next = std::min(nextRetry, nextReminder);
-            wake.wait_until(lock, next, [this] { return stop || firstAlertDue || recreatedAlertDue; });
+            wake.wait_until(lock, next, [this] { return stop || kicked || firstAlertDue || recreatedAlertDue; });
+            kicked = false;
         }
     }
 
@@ -389,6 +391,7 @@ void SetDetectionFileTimingForTest(const DetectionFileTiming& timing) {
             state.nextRetry = std::min(state.nextRetry, Clock::now() + timing.retry);
             state.nextReminder = std::min(state.nextReminder, Clock::now() + timing.reminder);
         }
+        state.kicked = true;
     }
     state.wake.notify_all();
 }
@@ -407,6 +410,7 @@ void OpenDetectionFile(const std::string& path) {
             // attempt is made now rather than at the next retry.
             const bool wasClosed = std::exchange(state.closed, false);
             state.nextRetry = Clock::now();
+            state.kicked = true;
             state.wake.notify_all();
             if (!wasClosed) return;
         } else if (state.path == path && state.fd.IsOpen()) {
