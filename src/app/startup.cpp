@@ -48,8 +48,10 @@ void LogStartBanner(const std::string& detectionFile) {
 
 bool LoadStationChipTable() {
     std::string message;
-    const bool loaded = LoadChipTable("OrvexTable.dtb", message);
+    std::string detail;
+    const bool loaded = LoadChipTable("OrvexTable.dtb", message, detail);
     Log(0, message);
+    if (!detail.empty()) Log(0, detail);
     return loaded;
 }
 

@@ -15,14 +15,31 @@ namespace winorvex {
 // One immutable loaded table. Entries keep the file order; duplicates are kept.
 class ChipTable;
 
+// What the lines of a table file gave. Blank lines count as neither.
+struct ChipTableFileStats {
+    std::size_t taken = 0;              // line pieces that gave an entry
+    std::size_t rejected = 0;           // non-blank line pieces that gave none
+    std::size_t firstRejectedLine = 0;  // line number (from 1) of the first rejected one; 0: none
+    bool nulBytes = false;              // the file holds NUL bytes
+    // Not a text table: more rejected than taken, or NUL bytes.
+    bool LooksBinary() const { return nulBytes || rejected > taken; }
+};
+// The line logged after the load message: "+++ Chip table: 120 lines taken, 3 rejected (first
+// rejected: line 17)", or "### Chip table file looks binary: ..." for a file that is mostly binary.
+std::string ChipTableStatsLine(const ChipTableFileStats& stats);
+
 // Finds the table file (data folder, then program folder; "ChipTable.dtb" first, then the given
 // name) and loads it. message receives the log text of the outcome. A missing file keeps the
-// previous table; a file that cannot be read leaves the table empty.
+// previous table; a file that cannot be read leaves the table empty. detail receives the
+// ChipTableStatsLine of a file that was read, and is emptied otherwise: log it after message.
 bool LoadChipTable(const std::string& fileName, std::string& message);
+bool LoadChipTable(const std::string& fileName, std::string& message, std::string& detail);
 // Same search with the two folders given; an empty folder is not searched (it would otherwise
 // mean the root of the file system).
 bool LoadChipTableFrom(const std::string& dataFolder, const std::string& programFolder, const std::string& fileName,
                        std::string& message);
+bool LoadChipTableFrom(const std::string& dataFolder, const std::string& programFolder, const std::string& fileName,
+                       std::string& message, std::string& detail);
 // Empties the published table, then reads the file and publishes the new table whole. While it
 // runs, lookups see the previous table or the empty one, never a partial one. Fails (table left
 // empty) when the file cannot be read, has fewer than 3 bytes or starts with a UTF-16 mark.

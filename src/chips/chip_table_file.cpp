@@ -70,11 +70,12 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // at most the LF.
 class PieceReader {
 public:
-    explicit PieceReader(std::vector<ChipTable::Entry>& entries) : entries_(entries) {}
+    PieceReader(std::vector<ChipTable::Entry>& entries, ChipTableFileStats& stats) : entries_(entries), stats_(stats) {}
 
     void Feed(const char* data, std::size_t size) {
         for (std::size_t i = 0; i < size; ++i) {
             const char c = data[i];
+            if (c == '\0') stats_.nulBytes = true;
             piece_[length_++] = c;
             if (c == '\n' || length_ == kPieceLength) EndPiece();
         }
@@ -86,12 +87,22 @@ public:
 
 private:
     void EndPiece() {
+        const std::string_view piece(piece_.data(), length_);
         ChipTable::Entry entry;
-        if (ParseChipTableLine(std::string_view(piece_.data(), length_), entry)) entries_.push_back(std::move(entry));
+        if (ParseChipTableLine(piece, entry)) {
+            entries_.push_back(std::move(entry));
+            ++stats_.taken;
+        } else if (SkipBlanks(piece, 0) < piece.size()) {
+            ++stats_.rejected;
+            if (stats_.firstRejectedLine == 0) stats_.firstRejectedLine = line_;
+        }
+        if (piece.back() == '\n') ++line_;
         length_ = 0;
     }
 
     std::vector<ChipTable::Entry>& entries_;
+    ChipTableFileStats& stats_;
+    std::size_t line_ = 1;
     std::array<char, kPieceLength> piece_{};
     std::size_t length_ = 0;
 };
@@ -139,7 +150,13 @@ bool ParseChipTableLine(std::string_view line, ChipTable::Entry& entry) {
 }
 
 bool ReadChipTableEntries(const std::string& path, std::vector<ChipTable::Entry>& entries) {
+    ChipTableFileStats stats;
+    return ReadChipTableEntries(path, entries, stats);
+}
+
+bool ReadChipTableEntries(const std::string& path, std::vector<ChipTable::Entry>& entries, ChipTableFileStats& stats) {
     entries.clear();
+    stats = {};
     FilePtr file(std::fopen(path.c_str(), "rb"));
     if (!file) return false;
 
@@ -152,7 +169,7 @@ bool ReadChipTableEntries(const std::string& path, std::vector<ChipTable::Entry>
     if ((b0 == 0xFF && b1 == 0xFE) || (b0 == 0xFE && b1 == 0xFF)) return false;  // UTF-16 is not read
     const bool utf8Mark = b0 == 0xEF && b1 == 0xBB && b2 == 0xBF;
 
-    PieceReader reader(entries);
+    PieceReader reader(entries, stats);
     if (!utf8Mark) reader.Feed(buffer.data(), head);
     for (;;) {
         const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());

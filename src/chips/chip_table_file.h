@@ -12,5 +12,7 @@ namespace winorvex {
 // unconverted. Fails when the file cannot be opened or read, has fewer than 3 bytes, or starts
 // with a UTF-16 byte-order mark; a UTF-8 byte-order mark is skipped.
 bool ReadChipTableEntries(const std::string& path, std::vector<ChipTable::Entry>& entries);
+// The same, with what the file's lines gave (see ChipTableFileStats).
+bool ReadChipTableEntries(const std::string& path, std::vector<ChipTable::Entry>& entries, ChipTableFileStats& stats);
 
 }  // namespace winorvex

@@ -83,13 +83,13 @@ const ChipTable& TableForThisThread() {
 
 // Reads and publishes one file; count receives the size of the table it published, which a
 // racing reload may already have replaced by the time the caller reports it.
-bool ReadAndPublish(const std::string& path, std::size_t& count) {
+bool ReadAndPublish(const std::string& path, std::size_t& count, ChipTableFileStats& stats) {
     Registry& registry = TheRegistry();
     std::lock_guard load(registry.loadMutex);
     registry.Publish(EmptyTable());
     count = 0;
     std::vector<ChipTable::Entry> entries;
-    if (!ReadChipTableEntries(path, entries)) return false;
+    if (!ReadChipTableEntries(path, entries, stats)) return false;
     count = entries.size();
     if (count > 0) registry.Publish(BuildChipTable(std::move(entries)));
     return true;
@@ -104,7 +104,30 @@ bool IsRegularFile(const std::string& path) {
 
 bool ReadChipTableFile(const std::string& path) {
     std::size_t count = 0;
-    return ReadAndPublish(path, count);
+    ChipTableFileStats stats;
+    return ReadAndPublish(path, count, stats);
+}
+
+std::string ChipTableStatsLine(const ChipTableFileStats& stats) {
+    const int taken = static_cast<int>(stats.taken);
+    const int rejected = static_cast<int>(stats.rejected);
+    const bool english = CurrentLanguage() == Language::English;
+    std::string line;
+    if (stats.LooksBinary()) {
+        line = english ? "### Chip table file looks binary, not a text table: "
+                       : "### Le fichier de table de correspondance semble binaire, pas une table texte : ";
+    } else {
+        line = english ? "+++ Chip table: " : "+++ Table de correspondance : ";
+    }
+    line += english ? Format("%d line%s taken, %d rejected", taken, taken > 1 ? "s" : "", rejected)
+                    : Format("%d ligne%s prise%s, %d rejetée%s", taken, taken > 1 ? "s" : "", taken > 1 ? "s" : "",
+                             rejected, rejected > 1 ? "s" : "");
+    if (stats.firstRejectedLine > 0) {
+        line += Format(Tr(" (première rejetée : ligne %d)", " (first rejected: line %d)"),
+                       static_cast<int>(stats.firstRejectedLine));
+    }
+    if (stats.nulBytes) line += Tr(", octets NUL", ", NUL bytes");
+    return line;
 }
 
 void ClearChipTable() {
@@ -137,6 +160,13 @@ const ChipTable& ChipTableForThisThread() {
 
 bool LoadChipTableFrom(const std::string& dataFolder, const std::string& programFolder, const std::string& fileName,
                        std::string& message) {
+    std::string detail;
+    return LoadChipTableFrom(dataFolder, programFolder, fileName, message, detail);
+}
+
+bool LoadChipTableFrom(const std::string& dataFolder, const std::string& programFolder, const std::string& fileName,
+                       std::string& message, std::string& detail) {
+    detail.clear();
     static constexpr const char* kDefaultName = "ChipTable.dtb";
     std::string candidates[4];
     std::size_t count = 0;
@@ -156,18 +186,24 @@ bool LoadChipTableFrom(const std::string& dataFolder, const std::string& program
         return false;
     }
     std::size_t loaded = 0;
-    if (!ReadAndPublish(*found, loaded)) {
+    ChipTableFileStats stats;
+    if (!ReadAndPublish(*found, loaded, stats)) {
         message = Format(Tr("### Erreur chargement du fichier %s", "### Error loading file"), found->c_str());
         return false;
     }
     message = Format(Tr("+++ Table de correspondance chargée (%d entrées). Fichier %s",
                         "+++ Chip translation table loaded (%d entries). File %s"),
                      static_cast<int>(loaded), found->c_str());
+    detail = ChipTableStatsLine(stats);
     return true;
 }
 
 bool LoadChipTable(const std::string& fileName, std::string& message) {
     return LoadChipTableFrom(GetDataFolder(), GetProgramFolder(), fileName, message);
+}
+
+bool LoadChipTable(const std::string& fileName, std::string& message, std::string& detail) {
+    return LoadChipTableFrom(GetDataFolder(), GetProgramFolder(), fileName, message, detail);
 }
 
 }  // namespace winorvex

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/escape_bytes.h"
 #include "core/log.h"
 #include "core/station_events.h"
 #include "core/station_settings.h"
@@ -13,8 +14,8 @@ namespace winorvex {
 
 namespace {
 
-int LogLength(std::string_view text) {
-    return static_cast<int>(std::min<std::size_t>(text.size(), kLogWorkingLimit));
+std::size_t LogLength(std::string_view text) {
+    return std::min<std::size_t>(text.size(), kLogWorkingLimit);
 }
 
 }  // namespace
@@ -25,12 +26,14 @@ DetectionPipeline::DetectionPipeline(BoxIdentity box, CLastBoxDetectionList& las
       outputs_(services.outputs != nullptr ? *services.outputs : silent_),
       events_(services.events),
       sounds_(services.sounds),
-      download_(services.download) {
+      download_(services.download),
+      floodLimit_(box_.label) {
     read_.error.reserve(256);
 }
 
 void DetectionPipeline::SetBox(BoxIdentity box) {
     box_ = std::move(box);
+    floodLimit_.SetLabel(box_.label);
 }
 
 LineOutcome DetectionPipeline::HandleTagRead(const ReaderLine& line) {
@@ -41,9 +44,11 @@ LineOutcome DetectionPipeline::HandleTagRead(std::string_view text, std::string_
     ++counters_.tagReads;
     if (!DecodeTagRead(text, read_)) {
         ++counters_.invalid;
+        if (!LogWanted(0) || !floodLimit_.Admit(kLogInvalidDetection, 0)) return LineOutcome::Invalid;
         if (read_.error.empty()) {
+            const EscapedBytes shown(text.substr(0, LogLength(text)));
             LogF(0, Tr("+ %s : Détection invalide: %.*s", "+ %s : Invalid detection: %.*s"), box_.label.c_str(),
-                 LogLength(text), text.data());
+                 shown.Length(), shown.Data());
         } else {
             LogF(0, "+ %s : %s", box_.label.c_str(), read_.error.c_str());
         }
@@ -98,9 +103,18 @@ void DetectionPipeline::ShowRecorded() {
     outputs_.AddToDetectionsPane(std::string_view(text, length), record_.serial, read_.dailyTime);
 }
 
-void DetectionPipeline::LogInvalidInput(std::string_view line) const {
-    LogF(0, Tr("+ %s : Trame invalide: %.*s", "+ %s : Invalid input: %.*s"), box_.label.c_str(), LogLength(line),
-         line.data());
+void DetectionPipeline::LogInvalidInput(std::string_view line) {
+    if (!LogWanted(0) || !floodLimit_.Admit(kLogInvalidInput, 0)) return;
+    const EscapedBytes shown(line.substr(0, LogLength(line)));
+    LogF(0, Tr("+ %s : Trame invalide: %.*s", "+ %s : Invalid input: %.*s"), box_.label.c_str(), shown.Length(),
+         shown.Data());
+}
+
+void DetectionPipeline::LogUnhandledReply(std::string_view line) {
+    if (!LogWanted(0) || !floodLimit_.Admit(kLogUnhandledReply, 0)) return;
+    const EscapedBytes shown(line.substr(0, LogLength(line)));
+    LogF(0, Tr("+ %s : Commande inconnue ou non traitée: %.*s", "+ %s : Command unknown or not processed: %.*s"),
+         box_.label.c_str(), shown.Length(), shown.Data());
 }
 
 }  // namespace winorvex

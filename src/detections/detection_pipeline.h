@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/log_flood_limit.h"
 #include "detections/last_read_list.h"
 #include "detections/reader_line.h"
 #include "detections/record_detection.h"
@@ -70,8 +71,15 @@ public:
     LineOutcome HandleTagRead(const ReaderLine& line);
     LineOutcome HandleTagRead(std::string_view text, std::string_view fullLine, int seenMarker);
 
-    // "+ <label> : Invalid input: <line>" at level 0, for a line ClassifyReaderLine refused.
-    void LogInvalidInput(std::string_view line) const;
+    // "+ <label> : Invalid input: <line>" at level 0 (the bytes escaped), for a line
+    // ClassifyReaderLine refused; within the box's flood limit.
+    void LogInvalidInput(std::string_view line);
+    // "+ <label> : Command unknown or not processed: <line>" at level 0, likewise.
+    void LogUnhandledReply(std::string_view line);
+
+    // The bound on the box's log lines about refused input: give it to ClassifyReaderLine, and
+    // Flush it now and then and at the end so that every summary is written.
+    LogFloodLimit& FloodLimit() { return floodLimit_; }
 
     const DetectionCounters& Counters() const { return counters_; }
     void ResetCounters() { counters_ = {}; }
@@ -91,6 +99,7 @@ private:
     SoundPlayer* sounds_;
     DownloadSink* download_;
     DetectionCounters counters_;
+    LogFloodLimit floodLimit_;
     DecodedRead read_;
     CRixResult record_;
 };

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "core/escape_bytes.h"
 #include "core/log.h"
+#include "core/log_flood_limit.h"
 
 namespace winorvex {
 
@@ -32,10 +34,6 @@ int ReplyKind(std::string_view line) {
     return kLineUnhandled;
 }
 
-int LogLength(std::string_view text) {
-    return static_cast<int>(text.size() < kLogWorkingLimit ? text.size() : kLogWorkingLimit);
-}
-
 }  // namespace
 
 void ReaderChecksum(std::string_view characters, char out[2]) {
@@ -46,15 +44,17 @@ void ReaderChecksum(std::string_view characters, char out[2]) {
     out[1] = kHexDigits[sum & 0x0fU];
 }
 
-bool ClassifyReaderLine(std::string_view received, ReaderLine& out) {
+bool ClassifyReaderLine(std::string_view received, ReaderLine& out, LogFloodLimit* floodLimit) {
     out = ReaderLine{};
     const std::string_view line = Trim(received);
     out.text = line;
 
     const bool tagRead = line.starts_with("aa");
     if (!tagRead && !line.starts_with("ab")) {
-        // %.*s also stops at a NUL byte, so binary garbage cannot run past the line.
-        LogF(0, ".. Unknown command: %.*s", LogLength(line), line.data());
+        if (LogWanted(0) && (floodLimit == nullptr || floodLimit->Admit(kLogUnknownCommand, 0))) {
+            const EscapedBytes shown(line.substr(0, kLogWorkingLimit));
+            LogF(0, ".. Unknown command: %.*s", shown.Length(), shown.Data());
+        }
         return false;
     }
     out.fullLine = line;
@@ -76,7 +76,10 @@ bool ClassifyReaderLine(std::string_view received, ReaderLine& out) {
     ReaderChecksum(checked.substr(2), expected);
     if (checksum[0] != expected[0] || checksum[1] != expected[1]) return false;
 
-    if (LogWanted(100)) Trace("Orvex", 100, "<<-<< %.*s", LogLength(checked), checked.data());
+    if (LogWanted(100)) {
+        const EscapedBytes shown(checked.substr(0, kLogWorkingLimit));
+        Trace("Orvex", 100, "<<-<< %.*s", shown.Length(), shown.Data());
+    }
 
     out.seenMarker = marker;
     out.kind = tagRead ? kLineTagRead : ReplyKind(checked);

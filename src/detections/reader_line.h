@@ -10,6 +10,17 @@
 
 namespace winorvex {
 
+class LogFloodLimit;
+
+// The kinds of log lines about refused reader input, each bounded on its own by a box's
+// LogFloodLimit.
+enum RefusedInputLog : int {
+    kLogUnknownCommand = 0,    // ".. Unknown command: %s"
+    kLogInvalidInput = 1,      // "+ %s : Invalid input: %s"
+    kLogInvalidDetection = 2,  // a tag read that could not be decoded or was refused
+    kLogUnhandledReply = 3,    // "+ %s : Command unknown or not processed: %s"
+};
+
 // Kinds of reader lines. Tag reads start with "aa"; every other kind is a reply starting with "ab".
 enum ReaderLineKind : int {
     kLineUnhandled = -1,       // an "ab" reply we do not handle
@@ -35,15 +46,17 @@ struct ReaderLine {
 };
 
 // Trims the received bytes, checks the "aa"/"ab" prefix and the checksum, and sets the kind.
-// A line that starts with neither prefix is logged (".. Unknown command: %s", level 0); a line too
+// A line that starts with neither prefix is logged (".. Unknown command: %s", level 0, the bytes
+// escaped, within the box's flood limit when one is given); a line too
 // short to hold its prefix and checksum, or with a wrong checksum, fails silently. The views in
 // `out` point into `received`, which must outlive them. On failure `out.text` still holds the
 // trimmed line (for the caller's own message); `out.fullLine` is empty when the prefix was wrong.
-bool ClassifyReaderLine(std::string_view received, ReaderLine& out);
+bool ClassifyReaderLine(std::string_view received, ReaderLine& out, LogFloodLimit* floodLimit = nullptr);
 // The views would dangle once a temporary string is gone.
 template <class Text>
 requires std::same_as<std::remove_cvref_t<Text>, std::string> &&
-    (!std::is_lvalue_reference_v<Text>)bool ClassifyReaderLine(Text&& received, ReaderLine& out) = delete;
+    (!std::is_lvalue_reference_v<Text>)bool ClassifyReaderLine(Text&& received, ReaderLine& out,
+                                                               LogFloodLimit* floodLimit = nullptr) = delete;
 
 // The same on a zero-terminated buffer changed in place: the trimmed line without checksum and
 // marker is moved to the start of `line` and zero-terminated, `length` updated, `fullLine`

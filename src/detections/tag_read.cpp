@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "chips/chip_table.h"
+#include "core/escape_bytes.h"
 #include "core/log.h"
 #include "core/station_settings.h"
 #include "core/text_format.h"
@@ -51,13 +52,11 @@ std::uint32_t DateNumber(std::string_view date) {
     return value;
 }
 
-int LineLength(std::string_view line) {
-    return static_cast<int>(std::min<std::size_t>(line.size(), kLogWorkingLimit));
-}
-
+// The reason text quotes the reader's bytes escaped: it goes to the log as it is.
 void SetError(std::string& error, const char* format, std::string_view text) {
+    const EscapedBytes shown(text.substr(0, std::min<std::size_t>(text.size(), kLogWorkingLimit)));
     char buffer[kLogWorkingLimit + 64];
-    const std::size_t length = FormatTo(buffer, sizeof buffer, format, LineLength(text), text.data());
+    const std::size_t length = FormatTo(buffer, sizeof buffer, format, shown.Length(), shown.Data());
     error.assign(buffer, length);
 }
 

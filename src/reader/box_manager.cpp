@@ -130,8 +130,13 @@ void BoxManager::StopBoxThread(int boxNumber) {
     COrvexBox& box = boxes_[static_cast<std::size_t>(index)];
     std::unique_ptr<BoxWorker>& worker = workers_[static_cast<std::size_t>(index)];
     box.SetStopRequested(true);
-    if (worker) worker->RequestStop();
+    if (worker) {
+        // The worker first records what the reader already sent, then disconnects by itself.
+        worker->RequestStop();
+        worker->WaitFinished(kStopGrace);
+    }
     CComBox* transport = box.Transport();
+    // A worker still blocked (half a line, a connection attempt) is cut short here.
     if (transport != nullptr && transport->IsOpen()) transport->Disconnect();
     // The worker never waits for this thread, so it ends by itself once its read failed.
     worker.reset();

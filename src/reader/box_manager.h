@@ -48,6 +48,8 @@ enum class ConnectAllOutcome {
 class BoxManager {
 public:
     static constexpr int kSlotCount = COrvexBox::kSlotCount;
+    // How long a stop waits for a worker to record what it already received before cutting its link.
+    static constexpr std::chrono::milliseconds kStopGrace{500};
 
     explicit BoxManager(BoxManagerServices services);
     // Stops every worker.
@@ -70,7 +72,8 @@ public:
     // Starts the box's worker; on a closed transport it tries to reconnect. False when a worker of
     // this box is still running.
     bool StartBoxThread(int boxNumber);
-    // Stops the box's worker and waits for it. Never restarts it.
+    // Stops the box's worker and waits for it: the lines the reader already sent are recorded first
+    // (within kStopGrace). Never restarts it.
     void StopBoxThread(int boxNumber);
     // Stops every worker, then closes the incoming-detections file.
     void StopAllBoxThreads();

@@ -28,10 +28,6 @@ std::atomic<int> gRunningWorkers{0};
 
 using SteadyClock = std::chrono::steady_clock;
 
-int LogLength(std::string_view text) {
-    return static_cast<int>(std::min<std::size_t>(text.size(), kLogWorkingLimit));
-}
-
 // Saves the reads of a running download into the box's download file instead of recording them.
 class BoxDownloadSink final : public DownloadSink {
 public:
@@ -139,7 +135,16 @@ void BoxWorker::Run() {
     LogF(0, "%s : EXIT thread %d (%d).", label_.c_str(), threadId, gRunningWorkers.load());
     gRunningWorkers.fetch_sub(1);
     box_.SetThreadRunning(false);
-    finished_.store(true);
+    {
+        std::lock_guard lock(pauseMutex_);
+        finished_.store(true);
+    }
+    pauseWake_.notify_all();
+}
+
+bool BoxWorker::WaitFinished(std::chrono::milliseconds deadline) {
+    std::unique_lock lock(pauseMutex_);
+    return pauseWake_.wait_for(lock, deadline, [this] { return finished_.load(); });
 }
 
 bool BoxWorker::Reconnect() {
@@ -192,34 +197,73 @@ void BoxWorker::ReadLoop() {
                                PipelineServices{services_.outputs, services_.events, services_.sounds, &download});
 
     char buffer[kLineCapacity];
-    while (!StopWanted()) {
-        // The check interval paces a reader that trickles. Input already waiting (a burst) is read
-        // on: the transport's own buffer holds a line, or more bytes wait behind it (a TCP buffer
-        // holds only about a hundred lines, so checking it alone would still pause every hundred).
-        const int pauseMs = Settings().readMsDelta.load(std::memory_order_relaxed);
-        if (pauseMs > 0 && !transport.HasBufferedLine() && transport.WaitReadable(0) != 1) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+    for (;;) {
+        if (StopWanted()) {
+            DrainAfterStop(transport, pipeline, buffer);
+            return;
+        }
+        if (!transport.HasBufferedLine()) {
+            // The check interval paces a reader that trickles. Input already waiting (a burst) is
+            // read on: a TCP buffer holds only about a hundred lines, so checking the transport's
+            // own buffer alone would still pause every hundred.
+            const int pauseMs = Settings().readMsDelta.load(std::memory_order_relaxed);
+            if (pauseMs > 0 && transport.WaitReadable(0) != 1) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+            }
+            // A bounded wait, so that an idle worker sees a stop request (and writes the summary of
+            // the log lines it held back) without its link being cut.
+            if (transport.WaitReadable(static_cast<int>(kIdleWake.count())) == 0) {
+                pipeline.FloodLimit().Flush();
+                continue;
+            }
         }
 
-        int length;
-        try {
-            length = transport.ReadLine(buffer, kLineCapacity);
-        } catch (...) {
-            LogF(0, "+ %s : Exception caught in ReadAvailable", label_.c_str());
-            length = -1;
-        }
-
+        const int length = ReadOneLine(transport, buffer);
         if (length == 0 && !transport.IsClosedOnRequest()) {
             // A lone line feed from the reader: nothing to handle, and the link is fine.
             LogF(100, Tr("+ %s : Ligne vide ignorée", "+ %s : Empty line skipped"), label_.c_str());
             continue;
         }
         if (length <= 0) {
+            pipeline.FloodLimit().Flush();
             ReportEndOfLink(transport);
             return;
         }
         HandleLine(pipeline, buffer, length);
     }
+}
+
+int BoxWorker::ReadOneLine(CComBox& transport, char* buffer) {
+    try {
+        return transport.ReadLine(buffer, kLineCapacity);
+    } catch (...) {
+        LogF(0, "+ %s : Exception caught in ReadAvailable", label_.c_str());
+        return -1;
+    }
+}
+
+void BoxWorker::DrainAfterStop(CComBox& transport, DetectionPipeline& pipeline, char* buffer) {
+    // The lines the reader already sent are detections the station received: record them before
+    // closing. Bounded in time; and it ends as soon as the input stays quiet a moment, so a
+    // reader that keeps sending cannot hold the stop up. A line left half-received is cut by the
+    // station's Disconnect after its grace period.
+    const auto end = SteadyClock::now() + kStopDrainTime;
+    int drained = 0;
+    while (SteadyClock::now() < end) {
+        if (!transport.HasBufferedLine() && transport.WaitReadable(static_cast<int>(kStopQuiet.count())) != 1) break;
+        const int length = ReadOneLine(transport, buffer);
+        if (length < 0) break;
+        if (length == 0) continue;
+        HandleLine(pipeline, buffer, length);
+        ++drained;
+    }
+    pipeline.FloodLimit().Flush();
+    if (drained > 0) {
+        LogF(80, Tr("+ %s : %d lignes lues après la demande d'arrêt", "+ %s : %d lines read after the stop request"),
+             label_.c_str(), drained);
+    }
+    transport.Disconnect();
+    ReportEndOfLink(transport);
 }
 
 void BoxWorker::ReportEndOfLink(CComBox& transport) {
@@ -238,7 +282,7 @@ void BoxWorker::ReportEndOfLink(CComBox& transport) {
 void BoxWorker::HandleLine(DetectionPipeline& pipeline, const char* data, int length) {
     ReaderLine line;
     const auto started = SteadyClock::now();
-    if (!ClassifyReaderLine(std::string_view(data, static_cast<std::size_t>(length)), line)) {
+    if (!ClassifyReaderLine(std::string_view(data, static_cast<std::size_t>(length)), line, &pipeline.FloodLimit())) {
         pipeline.LogInvalidInput(line.text);
         return;
     }
@@ -296,9 +340,7 @@ void BoxWorker::HandleLine(DetectionPipeline& pipeline, const char* data, int le
             break;
         }
         default:
-            LogF(0,
-                 Tr("+ %s : Commande inconnue ou non traitée: %.*s", "+ %s : Command unknown or not processed: %.*s"),
-                 label_.c_str(), LogLength(line.fullLine), line.fullLine.data());
+            pipeline.LogUnhandledReply(line.fullLine);
             break;
     }
 }

@@ -39,6 +39,12 @@ public:
     static constexpr int kLineCapacity = 1024;
     static constexpr int kStatusPostsPerAttempt = 6;
     static constexpr std::uint64_t kStatisticsEvery = 200;
+    // How often an idle worker looks at its stop request.
+    static constexpr std::chrono::milliseconds kIdleWake{50};
+    // After a stop request the worker records the lines already received, for at most this long,
+    // and stops sooner when no input comes for kStopQuiet.
+    static constexpr std::chrono::milliseconds kStopDrainTime{200};
+    static constexpr std::chrono::milliseconds kStopQuiet{10};
 
     // Marks the box's thread as running and starts the worker on it. The box (and its transport)
     // must outlive this object.
@@ -48,9 +54,13 @@ public:
     BoxWorker(const BoxWorker&) = delete;
     BoxWorker& operator=(const BoxWorker&) = delete;
 
-    // Sets the box's stop request and cuts short a pause of the reconnection procedure. A read
-    // blocked on an open transport ends only when the transport is disconnected.
+    // Sets the box's stop request and cuts short a pause of the reconnection procedure. A reading
+    // worker then records the complete lines already received (see kStopDrainTime), disconnects
+    // the transport itself and ends; a read blocked on half a line ends only when the transport
+    // is disconnected.
     void RequestStop();
+    // Waits at most the deadline for the thread body to end; true when it did.
+    bool WaitFinished(std::chrono::milliseconds deadline);
     // Waits for the thread to end (returns at once when it already did).
     void Join();
     // The thread body is done (it may still need joining).
@@ -68,6 +78,8 @@ private:
     // The reconnection procedure; false when it was given up or stopped.
     bool Reconnect();
     void ReadLoop();
+    int ReadOneLine(CComBox& transport, char* buffer);
+    void DrainAfterStop(CComBox& transport, DetectionPipeline& pipeline, char* buffer);
     void HandleLine(DetectionPipeline& pipeline, const char* data, int length);
     void HandleLoggingDetail(std::string_view wholeLine);
     void ReportEndOfLink(CComBox& transport);

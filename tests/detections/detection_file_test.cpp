@@ -96,13 +96,17 @@ TEST_F(DetectionFileTest, FileThatCannotBeOpenedStillRecords) {
     EXPECT_NE(log.find("Error opening detection file : " + path), std::string::npos);
 }
 
-TEST_F(DetectionFileTest, WriteErrorIsLoggedOnceAndRecordingGoesOn) {
+TEST_F(DetectionFileTest, WriteErrorIsAlarmedOnceAndRecordingGoesOn) {
     if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full here";
     OpenDetectionFile("/dev/full");
     ASSERT_TRUE(IsDetectionFileOpen());
     for (int i = 0; i < 3; ++i) AddDaily("31", std::to_string(i), CChrono(36000 + i, 0));
     EXPECT_EQ(CountActiveResults(), 3u);
-    EXPECT_EQ(Occurrences(LogText(), "Error writing detection file : /dev/full"), 1u);
+    const std::string alert = "######## The detection file /dev/full cannot be written";
+    ASSERT_TRUE(WaitFor([&] { return LogText().find(alert) != std::string::npos; }));
+    AddDaily("31", "3", CChrono(36003, 0));
+    EXPECT_EQ(Occurrences(LogText(), alert), 1u) << "the next reminder is a minute away";
+    EXPECT_EQ(DetectionFileWaitingLines(), 4u);
 }
 
 TEST_F(DetectionFileTest, OverlongFieldsAreWrittenWhole) {

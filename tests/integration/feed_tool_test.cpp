@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -173,6 +174,58 @@ TEST_F(FeedToolTest, ReadsOnAnotherDayThanTheRaceWarn) {
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "1\t44\t12\t1\t08:00:00.00\t1\n");
     EXPECT_NE(run.err.find("### Caution: Box and Computer dates seem incompatible!"), std::string::npos);
+}
+
+TEST_F(FeedToolTest, TenMegabytesOfRandomBytesLeaveALogUnderAMegabyte) {
+    std::mt19937 rng(20240518);
+    std::string garbage(10 * 1024 * 1024, '\0');
+    for (char& c : garbage) c = static_cast<char>(rng() & 0xFF);
+    // One real read among the garbage is still recorded.
+    garbage += "\n" + Tag("0580031A2B3C", "240518", "101530", "19") + "\n";
+    const std::string inputPath = scratch_.WriteFile("random.bin", garbage);
+
+    const RunResult run = RunFeed(scratch_, {"--data-dir", data_, "--today", "20240518", "--lang", "en", inputPath});
+    EXPECT_EQ(run.exitCode, 0) << run.err.substr(0, 2000);
+    EXPECT_EQ(run.out, "1\t44\t12\t1\t10:15:30.25\t1\n");
+    const auto logSize = std::filesystem::file_size(data_ + "/logfiles/WinORVEX.log");
+    EXPECT_LT(logSize, 1024u * 1024u);
+    EXPECT_LT(run.err.size(), 1024u * 1024u);
+    const std::string log = test::ReadWholeFile(data_ + "/logfiles/WinORVEX.log");
+    EXPECT_NE(log.find(" more lines like this in the last second"), std::string::npos);
+    // Shown bytes are escaped: no control byte but the line feeds reaches the log.
+    for (const char c : log) {
+        const auto byte = static_cast<unsigned char>(c);
+        ASSERT_TRUE(byte >= 0x20 || c == '\n') << static_cast<int>(byte);
+    }
+}
+
+TEST_F(FeedToolTest, ARawChipIsEscapedOnStandardOutputAndKeptAsReadInTheFile) {
+    // A well-framed read whose chip holds control bytes: not in the table, so kept as read.
+    const std::string chip =
+        "05800\x01\x1b"
+        "A2B3C";
+    const std::string inputPath = scratch_.WriteFile("reads.txt", Tag(chip, "240518", "101530", "19") + "\n");
+    const RunResult run = RunFeed(scratch_, {"--data-dir", data_, "--today", "20240518", "--lang", "en", inputPath});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "1\t44\t05800\\x01\\x1BA2B3C\t1\t10:15:30.25\t1\n");
+    const auto dats = FilesIn(data_ + "/logfiles", ".dat");
+    ASSERT_EQ(dats.size(), 1U);
+    EXPECT_EQ(test::ReadWholeFile(dats[0]), "1\t44\t" + chip + "\t1\t10:15:30.25\t1\r\n");
+}
+
+TEST_F(FeedToolTest, TheTableLoadCountsItsLinesAndAnEmptyTableIsAnAlert) {
+    scratch_.WriteFile("data/OrvexTable.dtb", "12 0580031A2B3C\r\nnot a line\r\n13 0580031A2B3D\r\n");
+    RunResult run = RunFeed(scratch_, {"--data-dir", data_, "--lang", "en"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("+++ Chip translation table loaded (2 entries)"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("+++ Chip table: 2 lines taken, 1 rejected (first rejected: line 2)"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.err.find("every read will be refused"), std::string::npos);
+
+    std::filesystem::remove(data_ + "/OrvexTable.dtb");
+    run = RunFeed(scratch_, {"--data-dir", data_, "--lang", "en"});
+    EXPECT_NE(run.err.find("######## no chip translation table: every read will be refused"), std::string::npos)
+        << run.err;
 }
 
 TEST_F(FeedToolTest, BadArgumentsGiveTheUsage) {

@@ -3,6 +3,7 @@
 // a pushed drop is the reader closing the link. Connect succeeds after a number of refusals.
 // Lets the worker tests drive every outcome of a read without a socket.
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -67,7 +68,12 @@ public:
         std::lock_guard lock(mutex_);
         return !script_.empty();
     }
-    int WaitReadable(int) override { return HasBufferedLine() ? 1 : 0; }
+    int WaitReadable(int milliseconds) override {
+        std::unique_lock lock(mutex_);
+        wake_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return !open_ || !script_.empty(); });
+        if (!open_) return -1;
+        return script_.empty() ? 0 : 1;
+    }
     std::string GetDescription() const override { return "[script:1 " + DetectorId() + "]"; }
     int Write(const char* data, int length) override {
         std::lock_guard lock(mutex_);

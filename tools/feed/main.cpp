@@ -6,6 +6,7 @@
 //   winorvex-feed [--data-dir DIR] [--detector ID] [--today YYYYMMDD] [--lang fr|en] [FILE...]
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +17,9 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "chips/chip_table_alert.h"
 #include "common/station_files.h"
+#include "core/escape_bytes.h"
 #include "core/log.h"
 #include "core/settings.h"
 #include "core/station_settings.h"
@@ -104,24 +107,28 @@ bool ParseArguments(int argc, char** argv, Options& options) {
 }
 
 void PrintRecord(const CRixResult& record) {
-    // Single-threaded: the list length right after the add is this record's position.
-    std::string line = FormatDetectionFileLine(static_cast<int>(ResultCount()), record);
+    // Single-threaded: the list length right after the add is this record's position. The
+    // identifier may be a chip as the reader sent it: its bytes are escaped for the terminal.
+    CRixResult shown = record;
+    shown.bib = EscapeBytes(record.bib);
+    shown.detector = EscapeBytes(record.detector);
+    std::string line = FormatDetectionFileLine(static_cast<int>(ResultCount()), shown);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    std::fprintf(stdout, "%s\n", line.c_str());
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
 }
 
 void HandleLine(DetectionPipeline& pipeline, std::string_view received) {
     if (received.empty()) return;  // a bare line feed carries nothing to record
     ReaderLine line;
-    if (!ClassifyReaderLine(received, line)) {
+    if (!ClassifyReaderLine(received, line, &pipeline.FloodLimit())) {
         pipeline.LogInvalidInput(line.text);
     } else if (line.kind == kLineTagRead) {
         if (pipeline.HandleTagRead(line) == LineOutcome::Recorded) PrintRecord(pipeline.LastRecord());
     } else if (line.kind == kLineUnhandled) {
-        LogF(0, Tr("+ %s : Commande inconnue ou non traitée: %.*s", "+ %s : Command unknown or not processed: %.*s"),
-             pipeline.Box().label.c_str(),
-             static_cast<int>(std::min<std::size_t>(line.fullLine.size(), kLogWorkingLimit)), line.fullLine.data());
+        pipeline.LogUnhandledReply(line.fullLine);
     }
+    pipeline.FloodLimit().Flush();
     tools::DrainLogToStderr();
 }
 
@@ -132,6 +139,7 @@ struct FileCloser {
 int Run(const Options& options) {
     if (!tools::ApplyCommonOptions(options.common, "winorvex-feed")) return kExitInputError;
     OpenStationFiles();
+    AlertIfEveryReadRefused(nullptr);
 
     const std::string detector =
         !options.detector.empty() ? options.detector : ReadSettingText(keys::kOrvexBoxes, "BoxIdDetector0", "31");
@@ -164,6 +172,8 @@ int Run(const Options& options) {
         }
     }
 
+    // The summary of the last second's held-back lines, however short the run.
+    pipeline.FloodLimit().Flush(LogFloodLimit::Clock::now() + std::chrono::seconds(1));
     const DetectionCounters& counts = pipeline.Counters();
     LogF(0,
          Tr("* %s : %llu lectures, %llu enregistrées, %llu ignorées, %llu invalides",
