@@ -10,6 +10,8 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& ou
             out.headless = true;
         } else if (arg == "--demo") {
             out.demo = true;
+        } else if (arg == "--direct") {
+            out.direct = true;
         } else if (arg == "--no-connect") {
             out.noConnect = true;
         } else if (arg == "--data-dir") {
@@ -35,11 +37,14 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& ou
 }
 
 const char* CommandLineUsage() {
-    return "usage: winorvex [--headless] [--demo] [--data-dir DIR] [--no-connect] [--lang fr|en]\n"
+    return "usage: winorvex [--headless] [--demo] [--data-dir DIR] [--direct] [--no-connect] [--lang fr|en]\n"
            "  --headless    the station without windows: the configured boxes are connected at start,\n"
            "                log-window lines go to standard output, SIGINT/SIGTERM end it cleanly\n"
-           "  --demo        a scratch data folder with two simulated readers on loopback\n"
+           "  --demo        a scratch data folder with two simulated readers and a simulated results\n"
+           "                program on loopback\n"
            "  --data-dir    the data folder (else WINORVEX_DATA_DIR, else the usual folder)\n"
+           "  --direct      the direct connection to the results program wanted from the start\n"
+           "                (headless: wanted again after a loss)\n"
            "  --no-connect  headless: do not connect the boxes at start\n"
            "  --lang        operator texts in French (fr) or English (en)\n";
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The options of the winorvex program.
-//   winorvex [--headless] [--demo] [--data-dir DIR] [--no-connect] [--lang fr|en]
+//   winorvex [--headless] [--demo] [--data-dir DIR] [--direct] [--no-connect] [--lang fr|en]
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +13,7 @@ struct CommandLine {
     bool headless = false;
     bool demo = false;
     bool noConnect = false;
+    bool direct = false;  // the direct connection wanted from the start
     std::string dataDir;  // empty: WINORVEX_DATA_DIR, else the normal data folder
     std::optional<Language> language;
 };

@@ -41,39 +41,77 @@ std::string DemoReaders::SimulatorProgram() {
     return QStandardPaths::findExecutable(QStringLiteral("orvex-box-sim")).toStdString();
 }
 
+std::string DemoReaders::ResultsSimulatorProgram() {
+    if (const char* env = std::getenv("WINORVEX_RESULTS_SIM"); env != nullptr && *env != '\0') return env;
+#ifdef WINORVEX_RESULTS_SIM_PATH
+    if (QFileInfo(QString::fromUtf8(WINORVEX_RESULTS_SIM_PATH)).isExecutable()) return WINORVEX_RESULTS_SIM_PATH;
+#endif
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/winorvex-results-sim");
+    if (QFileInfo(beside).isExecutable()) return beside.toStdString();
+    return QStandardPaths::findExecutable(QStringLiteral("winorvex-results-sim")).toStdString();
+}
+
+bool DemoReaders::StartChild(const std::string& program, const QStringList& arguments, const QString& ready,
+                             std::vector<int>& ports, std::string& error) {
+    auto child = std::make_unique<QProcess>();
+    child->setProgram(QString::fromStdString(program));
+    child->setArguments(arguments);
+    child->setProcessChannelMode(QProcess::SeparateChannels);
+    // The results simulator takes commands on its standard input: it stays open and empty.
+    child->start(QIODevice::ReadWrite);
+    if (!child->waitForStarted(kReadyWaitMs)) {
+        error = "cannot start " + program;
+        return false;
+    }
+    const QRegularExpression pattern(ready);
+    QByteArray output;
+    while (child->waitForReadyRead(kReadyWaitMs)) {
+        output += child->readAllStandardOutput();
+        const QRegularExpressionMatch match = pattern.match(QString::fromUtf8(output));
+        if (match.hasMatch()) {
+            ports.clear();
+            for (int i = 1; i <= match.lastCapturedIndex(); ++i) ports.push_back(match.captured(i).toInt());
+            readers_.push_back(std::move(child));
+            return true;
+        }
+    }
+    error = program + " did not say it was ready";
+    return false;
+}
+
 bool DemoReaders::StartReader(int seed, double rate, int& port, int& sidePort, std::string& error) {
     const std::string program = SimulatorProgram();
     if (program.empty()) {
         error = "the reader simulator orvex-box-sim was not found (set WINORVEX_BOX_SIM)";
         return false;
     }
-    auto reader = std::make_unique<QProcess>();
-    reader->setProgram(QString::fromStdString(program));
-    reader->setArguments({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--side-port"),
-                          QStringLiteral("0"), QStringLiteral("--control-port"), QStringLiteral("0"),
-                          QStringLiteral("--rate"), QString::number(rate), QStringLiteral("--chip-count"),
-                          QString::number(kChipCount), QStringLiteral("--seed"), QString::number(seed),
-                          QStringLiteral("--quiet")});
-    reader->setProcessChannelMode(QProcess::SeparateChannels);
-    reader->start();
-    if (!reader->waitForStarted(kReadyWaitMs)) {
-        error = "cannot start " + program;
+    std::vector<int> ports;
+    if (!StartChild(program,
+                    {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--side-port"), QStringLiteral("0"),
+                     QStringLiteral("--control-port"), QStringLiteral("0"), QStringLiteral("--rate"),
+                     QString::number(rate), QStringLiteral("--chip-count"), QString::number(kChipCount),
+                     QStringLiteral("--seed"), QString::number(seed), QStringLiteral("--quiet")},
+                    QStringLiteral(" ready .*port=(\\d+) side=(\\d+)"), ports, error)) {
         return false;
     }
-    static const QRegularExpression ready(QStringLiteral(" ready .*port=(\\d+) side=(\\d+)"));
-    QByteArray output;
-    while (reader->waitForReadyRead(kReadyWaitMs)) {
-        output += reader->readAllStandardOutput();
-        const QRegularExpressionMatch match = ready.match(QString::fromUtf8(output));
-        if (match.hasMatch()) {
-            port = match.captured(1).toInt();
-            sidePort = match.captured(2).toInt();
-            readers_.push_back(std::move(reader));
-            return true;
-        }
+    port = ports[0];
+    sidePort = ports[1];
+    return true;
+}
+
+bool DemoReaders::StartResultsProgram(int& port, std::string& error) {
+    const std::string program = ResultsSimulatorProgram();
+    if (program.empty()) {
+        error = "the results-program simulator winorvex-results-sim was not found (set WINORVEX_RESULTS_SIM)";
+        return false;
     }
-    error = "the reader simulator did not say it was ready";
-    return false;
+    std::vector<int> ports;
+    if (!StartChild(program, {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--stdin-control")},
+                    QStringLiteral("ready port=(\\d+)"), ports, error)) {
+        return false;
+    }
+    port = ports[0];
+    return true;
 }
 
 bool DemoReaders::Start(const std::string& dataDir, std::string& error) {
@@ -102,7 +140,11 @@ bool DemoReaders::Start(const std::string& dataDir, std::string& error) {
     int side1 = 0;
     int port2 = 0;
     int side2 = 0;
-    if (!StartReader(1, 3, port1, side1, error) || !StartReader(2, 2, port2, side2, error)) return false;
+    int resultsPort = 0;
+    if (!StartReader(1, 3, port1, side1, error) || !StartReader(2, 2, port2, side2, error) ||
+        !StartResultsProgram(resultsPort, error)) {
+        return false;
+    }
 
     // Through the settings store, so that a demo folder used again keeps its other keys.
     const std::string ini = folder_ + "/WinORVEX.ini";
@@ -114,6 +156,9 @@ bool DemoReaders::Start(const std::string& dataDir, std::string& error) {
         WriteSettingText("OrvexBoxes", Format("BoxIdDetector%d", i).c_str(), Format("%d", i + 1), ini);
         WriteSettingInt("OrvexBoxes", Format("BoxSidePort%d", i).c_str(), ports[i][1], ini);
     }
+    WriteSettingText("DirectConnection", "Host", "127.0.0.1", ini);
+    WriteSettingInt("DirectConnection", "Port", resultsPort, ini);
+    WriteSettingInt("DirectConnection", "ReconnectSeconds", 2, ini);
     FlushSettings();
     SetDataFolderOverride(folder_);
     return true;

@@ -1,6 +1,7 @@
 #include "app/station.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -12,6 +13,7 @@
 #include "app/startup.h"
 #include "app/station_outputs.h"
 #include "chips/chip_table.h"
+#include "chips/chip_table_alert.h"
 #include "core/chrono.h"
 #include "core/folders.h"
 #include "core/log.h"
@@ -23,8 +25,18 @@
 #include "detections/detection_store.h"
 #include "detections/detections_pane.h"
 #include "detections/result_list.h"
+#include "export/ftp_export_uploader.h"
+#include "export/periodic_export.h"
+#include "ftp/ftp_job_log.h"
+#include "ftp/ftp_queue.h"
+#include "import/import_dialog_model.h"
 #include "reader/box_manager.h"
 #include "reader/com_box.h"
+#include "results_link/direct_connection.h"
+#include "results_link/link_state_reaction.h"
+#include "results_link/results_line.h"
+#include "results_link/results_messages.h"
+#include "results_link/results_pane.h"
 
 namespace winorvex {
 
@@ -49,7 +61,15 @@ Station::Station(StationServices services, StationOptions options, QObject* pare
       detections_(std::make_unique<DetectionsListModel>()),
       logLines_(std::make_unique<LogListModel>()),
       sink_(std::make_unique<QtStationEventSink>(*this)),
-      outputs_(std::make_unique<StationOutputs>()),
+      link_(std::make_unique<DirectConnection>(*sink_)),
+      outputs_(std::make_unique<StationOutputs>(*link_)),
+      ftp_(std::make_unique<FtpQueue>(*sink_)),
+      uploader_(std::make_unique<FtpExportUploader>(*ftp_)),
+      clock_(std::make_unique<SteadyMonotonicClock>()),
+      periodic_(std::make_unique<PeriodicExport>(*clock_, uploader_.get())),
+      importMemory_(std::make_unique<ImportDialogMemory>()),
+      resultsPane_(std::make_unique<ResultsPaneModel>()),
+      speech_(std::make_unique<SpeechChooser>()),
       presence_(std::make_unique<ServicePresenceLocks>()) {
     BoxManagerServices boxServices;
     boxServices.events = sink_.get();
@@ -71,6 +91,24 @@ Station::Station(StationServices services, StationOptions options, QObject* pare
     connect(&statusRefreshTimer_, &QTimer::timeout, this, &Station::RefreshStatus);
     paneTimer_.setInterval(kPaneDrainPeriodMs);
     connect(&paneTimer_, &QTimer::timeout, this, &Station::DrainPanes);
+    pingTimer_.setInterval(kPingIntervalMs);
+    connect(&pingTimer_, &QTimer::timeout, this, [this] {
+        if (link_->IsDirectConnected()) link_->SendDirectLine(kPingRequest);
+    });
+    informationTimer_.setSingleShot(true);
+    informationTimer_.setInterval(kInformationRequestDelayMs);
+    connect(&informationTimer_, &QTimer::timeout, this, &Station::SendInformationRequests);
+    versionTimer_.setSingleShot(true);
+    versionTimer_.setInterval(kIncompatibleVersionStopDelayMs);
+    connect(&versionTimer_, &QTimer::timeout, this, &Station::StopForIncompatibleVersion);
+    // Re-armed after each check, so a slow export never queues checks behind it.
+    exportTimer_.setSingleShot(true);
+    exportTimer_.setInterval(1000);
+    connect(&exportTimer_, &QTimer::timeout, this, &Station::RunPeriodicExportCheck);
+    directRetryTimer_.setSingleShot(true);
+    connect(&directRetryTimer_, &QTimer::timeout, this, [this] {
+        if (directWanted_ && !exiting_) StartDirectLink();
+    });
 }
 
 Station::~Station() {
@@ -78,6 +116,12 @@ Station::~Station() {
     StopTimers();
     // Joins every worker before the sink and the models they post to go away.
     boxes_.reset();
+    SetDetectionFileAlerts(nullptr, nullptr);
+    link_->StopDirectConnection();
+}
+
+ExportUploader* Station::Uploader() {
+    return uploader_.get();
 }
 
 StationEventSink& Station::Events() {
@@ -106,6 +150,7 @@ StartOutcome Station::Start() {
         }
     }
     WriteSoftwareLocation();
+    ftp_->StartFtpThread();
     return StartOutcome::Ready;
 }
 
@@ -136,8 +181,12 @@ bool Station::InitialiseWindow() {
     RefreshStatus();
     boxes_->LoadAllSlots();
     LogStartBanner(detectionFile_);
+    SetDetectionFileAlerts(sink_.get(), services_.sounds);
     OpenDetectionFile(detectionFile_);
     LoadStationChipTable();
+    AlertIfEveryReadRefused(sink_.get());
+    outputs_->SetKeepWhileDisconnected(ReadSettingBool(keys::kDirectConnection, "BResendWhileDisconnected", false));
+    WriteSettingBool(keys::kDirectConnection, "BResendWhileDisconnected", outputs_->KeepWhileDisconnected());
 
     logLevelItem_ = 1;
     for (std::size_t i = 0; i < kLogLevelItems.size(); ++i) {
@@ -153,18 +202,32 @@ bool Station::InitialiseWindow() {
     initialised_ = true;
     commands_->SetReady(true);
     if (options_.connectAtStart) ConnectAllBoxes();
+    if (options_.directAtStart) DirectConnectionButton(true);
     return true;
 }
 
 void Station::StartTimers() {
     dayOffsetTimer_.start();
+    exportTimer_.start();
     paneTimer_.start();
+    pingTimer_.start();
 }
 
 void Station::StopTimers() {
     dayOffsetTimer_.stop();
     statusRefreshTimer_.stop();
     paneTimer_.stop();
+    pingTimer_.stop();
+    informationTimer_.stop();
+    versionTimer_.stop();
+    exportTimer_.stop();
+    directRetryTimer_.stop();
+}
+
+void Station::RunPeriodicExportCheck() {
+    if (exiting_) return;
+    periodic_->RunPeriodicExportCheck();
+    exportTimer_.start();
 }
 
 // ---- what the windows show -------------------------------------------------------------------
@@ -258,15 +321,98 @@ void Station::HandleAlert(const QString& text, bool withMessageBox) {
 }
 
 void Station::HandleDirectLinkState(const DirectLinkStateEvent& event) {
-    LogF(80, "Direct connection state %d", static_cast<int>(event.state));
+    const DirectLinkReaction reaction = ReactToDirectLinkState(event, directWanted_);
+    directImage_ = static_cast<int>(reaction.image);
+    if (reaction.sound && services_.sounds != nullptr) services_.sounds->Play(*reaction.sound);
+    for (const ResultsLogLine& line : reaction.logLines) Log(line.level, line.text);
+    if (!reaction.alertText.empty()) {
+        ShowAlert(QString::fromStdString(reaction.alertText), false);
+        ShowBalloon(QString::fromUtf8(DirectLostBalloonTitle()), QString::fromStdString(reaction.alertText), 1003);
+    }
+    if (reaction.stopInformationTimer) informationTimer_.stop();
+    if (reaction.startInformationTimer) {
+        informationTimer_.start();
+        // Whatever the link could not send before, in record order, once each.
+        if (outputs_->KeepWhileDisconnected()) {
+            std::vector<std::string> lines = link_->TakeUnsentLines();
+            std::size_t dropped = 0;
+            for (std::string& line : outputs_->TakeBacklog(dropped)) lines.push_back(std::move(line));
+            if (dropped > 0)
+                LogF(0, "## %d detections recorded while disconnected could not be kept", static_cast<int>(dropped));
+            for (const std::string& line : lines) link_->SendDirectLine(line);
+            if (!lines.empty()) LogF(0, "+ %d detections sent again to KtORVEX", static_cast<int>(lines.size()));
+        }
+    }
+    if (reaction.raiseButton) {
+        const bool wasWanted = directWanted_;
+        directWanted_ = false;
+        // Without windows nobody can press the button again: the link is wanted again shortly.
+        if (options_.headless && wasWanted && !directStoppedByVersion_ && !exiting_) {
+            const int seconds = std::max(1, Settings().directReconnectSeconds.load());
+            LogF(0, "+ KtORVEX : direct connection wanted again in %d s", seconds);
+            directWanted_ = true;
+            directRetryTimer_.start(seconds * 1000);
+        }
+    }
+    emit directButtonChanged();
 }
 
 void Station::HandleDirectLine(const DirectLineEvent& event) {
     LogReceived(event.line);
+    const ResultsLineOutcome outcome = DecodeResultsLine(event.line);
+    LogResultsOutcome(outcome);
+    if (outcome.display) {
+        runnerName_ = QString::fromStdString(outcome.display->name);
+        runnerRank_ = QString::fromStdString(outcome.display->rank);
+        runnerTime_ = QString::fromStdString(outcome.display->time);
+        emit runnerDisplayChanged();
+    }
+    if (outcome.summaryItem) {
+        resultsPane_->Append(*outcome.summaryItem);
+        emit resultsPaneChanged();
+    }
+    const bool speechWanted = voice_ && services_.keyboard != nullptr && services_.keyboard->ScrollLockOn();
+    const std::string say = speech_->Choose(outcome.speechText, speechWanted);
+    if (!say.empty()) Speak(say);
+    if (outcome.incompatibleVersion && !versionTimer_.isActive()) versionTimer_.start();
 }
 
 void Station::HandleFtpJobState(const FtpJobStateEvent& event) {
-    LogF(80, "FTP job [%s] state %d", event.label.c_str(), event.state);
+    if (const std::optional<std::string> line = FtpJobLogLine(event)) Log(0, *line);
+}
+
+void Station::StartDirectLink() {
+    const StationSettings& s = Settings();
+    link_->StartDirectConnection(s.DirectHost(), s.directPort.load(), s.directReconnectSeconds.load());
+}
+
+void Station::DirectConnectionButton(bool down) {
+    directWanted_ = down;
+    directStoppedByVersion_ = false;
+    directRetryTimer_.stop();
+    directImage_ = down ? 134 : 135;
+    if (down) {
+        StartDirectLink();
+    } else {
+        link_->StopDirectConnection();
+    }
+    emit directButtonChanged();
+    emit directConnectionWantedChanged(down);
+}
+
+void Station::SendInformationRequests() {
+    if (!link_->IsDirectConnected()) return;
+    for (const std::string_view request : kInformationRequests) link_->SendDirectLine(request);
+}
+
+void Station::StopForIncompatibleVersion() {
+    directStoppedByVersion_ = true;
+    directWanted_ = false;
+    directRetryTimer_.stop();
+    link_->StopDirectConnection();
+    directImage_ = 135;
+    emit directButtonChanged();
+    services_.prompt->Warn(IncompatibleVersionText());
 }
 
 void Station::ShowAlert(const QString& text, bool withMessageBox) {
@@ -382,6 +528,8 @@ void Station::ClearDetectionsPane() {
 }
 
 void Station::ClearResultsPane() {
+    resultsPane_->Clear();
+    emit resultsPaneChanged();
     lastSpoken_.clear();
     if (services_.sounds != nullptr) services_.sounds->Play(StationSound::Completion);
 }
@@ -425,6 +573,8 @@ bool Station::RunExitProcedure(bool askOperator) {
         if (!sure) return false;
     }
     exiting_ = true;
+    // The waiting transfers are dropped; the running one is let finish, bounded by its time-outs.
+    ftp_->StopFtpTransfers();
     StopTimers();
     boxes_->StopAllBoxThreads();
     statusRefreshTimer_.stop();
@@ -460,8 +610,7 @@ void Station::ClearAcquisitions() {
 }
 
 void Station::SetDirectConnectionWanted(bool wanted) {
-    directWanted_ = wanted;
-    emit directConnectionWantedChanged(wanted);
+    DirectConnectionButton(wanted);
 }
 
 void Station::PopFront() {

@@ -25,6 +25,14 @@ namespace winorvex {
 
 class BoxManager;
 class CommandService;
+class DirectConnection;
+class ExportUploader;
+class FtpQueue;
+class PeriodicExport;
+class ResultsPaneModel;
+class SpeechChooser;
+class SteadyMonotonicClock;
+struct ImportDialogMemory;
 class ServicePresenceLocks;
 class DetectionsListModel;
 class LogListModel;
@@ -35,6 +43,7 @@ struct DetectionOutputs;
 struct StationOptions {
     bool headless = false;        // no windows: boxes connected at start, log lines on standard output
     bool connectAtStart = false;  // ConnectAllBoxes once the window initialisation is done
+    bool directAtStart = false;   // the direct-connection button down once initialised
 };
 
 enum class StartOutcome {
@@ -107,6 +116,21 @@ public:
     // What a recorded detection is handed to besides the list and the file (forwarding, pane).
     DetectionOutputs& Outputs();
     bool Headless() const { return options_.headless; }
+
+    // ---- the subsystems the dialogs work with --------------------------------------------
+    FtpQueue& FtpJobs() { return *ftp_; }
+    // Uploads of an export through the FTP queue.
+    ExportUploader* Uploader();
+    PeriodicExport& PeriodicExports() { return *periodic_; }
+    // What the import dialog remembers between openings.
+    ImportDialogMemory& ImportMemory() { return *importMemory_; }
+    DirectConnection& Link() { return *link_; }
+    const ResultsPaneModel& ResultsPane() const { return *resultsPane_; }
+    // The direct-connection button is down (the link is wanted) and its image.
+    bool DirectButtonDown() const { return directWanted_; }
+    int DirectButtonImage() const { return directImage_; }
+    // Brings the day-offset label up to date at once (after the configuration changed the days).
+    void RefreshDayOffset() { TrackDayOffset(); }
     bool Exiting() const { return exiting_; }
 
 public slots:
@@ -123,6 +147,8 @@ public slots:
     void ClearDetectionsPane();
     void ClearResultsPane();
     void ChooseLogLevelItem(int index);
+    // The direct-connection button after the operator changed its state to `down`.
+    void DirectConnectionButton(bool down);
     void SetLogDetections(bool on);
     void SetScrollDetections(bool on);
     // Remove (or restore) the records behind these pane rows, after the question.
@@ -161,6 +187,10 @@ signals:
     // Another program asked for the window to come to the front.
     void popFrontRequested();
     void directConnectionWantedChanged(bool wanted);
+    // The direct-connection button's state or image changed.
+    void directButtonChanged();
+    // A results pane item was added (or the pane was emptied).
+    void resultsPaneChanged();
 
 private:
     // The commands of the command service.
@@ -178,6 +208,10 @@ private:
     void Speak(std::string_view text);
     bool CtrlHeld() const;
     void PrintLogLines();
+    void StartDirectLink();
+    void SendInformationRequests();
+    void StopForIncompatibleVersion();
+    void RunPeriodicExportCheck();
 
     StationServices services_;
     StationOptions options_;
@@ -188,6 +222,10 @@ private:
     bool exiting_ = false;
     bool voice_ = false;         // Scroll Lock was on at initialisation and an engine exists
     bool directWanted_ = false;  // the direct-connection button is down
+    int directImage_ = 135;
+    // Headless: the link is wanted again after a loss (nobody can press the button there).
+    bool directRewanted_ = false;
+    bool directStoppedByVersion_ = false;
 
     std::array<BoxStatus, kBoxCount> status_{};
     std::array<QString, kBoxCount> tips_{};
@@ -204,13 +242,26 @@ private:
     QTimer dayOffsetTimer_;      // 33861
     QTimer statusRefreshTimer_;  // 17732
     QTimer paneTimer_;           // drains the panes' queues a few times a second
+    QTimer pingTimer_;           // 34137
+    QTimer informationTimer_;    // 34146
+    QTimer versionTimer_;        // 8583
+    QTimer exportTimer_;         // 34966
+    QTimer directRetryTimer_;    // headless: the link wanted again after a loss
     bool countRefreshPending_ = false;
 
     std::unique_ptr<DetectionsListModel> detections_;
     std::unique_ptr<LogListModel> logLines_;
     // Declared before the box manager: the workers it joins post here until they end.
     std::unique_ptr<QtStationEventSink> sink_;
+    std::unique_ptr<DirectConnection> link_;
     std::unique_ptr<StationOutputs> outputs_;
+    std::unique_ptr<FtpQueue> ftp_;
+    std::unique_ptr<ExportUploader> uploader_;
+    std::unique_ptr<SteadyMonotonicClock> clock_;
+    std::unique_ptr<PeriodicExport> periodic_;
+    std::unique_ptr<ImportDialogMemory> importMemory_;
+    std::unique_ptr<ResultsPaneModel> resultsPane_;
+    std::unique_ptr<SpeechChooser> speech_;
     std::unique_ptr<BoxManager> boxes_;
     std::unique_ptr<ServicePresenceLocks> presence_;
     std::unique_ptr<CommandService> commands_;

@@ -1,11 +1,10 @@
 // The text of the detection file: its line format and the alerts it raises.
-#include "detections/detection_file.h"
-
 #include <charconv>
 #include <cstring>
 
 #include "core/text_format.h"
 #include "core/texts.h"
+#include "detections/detection_file.h"
 #include "detections/result_list.h"
 
 namespace winorvex {

@@ -40,8 +40,8 @@ bool FtpExportUploader::HasServer(std::string_view label) const {
     return FindFtpServer(servers_, label) != nullptr;
 }
 
-bool FtpExportUploader::QueueUpload(std::string_view label, const std::string& localPath,
-                                    const std::string& remoteName, std::string& errorText) {
+bool FtpExportUploader::QueueUpload(std::string_view label, const std::string& localPath, const std::string& remoteName,
+                                    std::string& errorText) {
     const CFtpServer* server = FindFtpServer(servers_, label);
     if (server == nullptr) {
         errorText = "no FTP server [" + std::string(label) + "]";

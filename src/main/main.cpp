@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
     stationOptions.headless = options.headless;
     // Nobody can press the connect button without windows, and the demo shows reads at once.
     stationOptions.connectAtStart = (options.headless && !options.noConnect) || options.demo;
+    stationOptions.directAtStart = options.direct || options.demo;
 
     if (options.headless) {
         QCoreApplication app(argc, argv);
