@@ -10,6 +10,7 @@
 #include "app/detections_list_model.h"
 #include "app/log_list_model.h"
 #include "app/qt_event_sink.h"
+#include "app/results_list_model.h"
 #include "app/startup.h"
 #include "app/station_outputs.h"
 #include "chips/chip_table.h"
@@ -70,6 +71,7 @@ Station::Station(StationServices services, StationOptions options, QObject* pare
       importMemory_(std::make_unique<ImportDialogMemory>()),
       resultsPane_(std::make_unique<ResultsPaneModel>()),
       speech_(std::make_unique<SpeechChooser>()),
+      resultsList_(std::make_unique<ResultsListModel>(*resultsPane_)),
       presence_(std::make_unique<ServicePresenceLocks>()) {
     BoxManagerServices boxServices;
     boxServices.events = sink_.get();
@@ -91,6 +93,7 @@ Station::Station(StationServices services, StationOptions options, QObject* pare
     connect(&statusRefreshTimer_, &QTimer::timeout, this, &Station::RefreshStatus);
     paneTimer_.setInterval(kPaneDrainPeriodMs);
     connect(&paneTimer_, &QTimer::timeout, this, &Station::DrainPanes);
+    connect(this, &Station::resultsPaneChanged, resultsList_.get(), &ResultsListModel::Refresh);
     pingTimer_.setInterval(kPingIntervalMs);
     connect(&pingTimer_, &QTimer::timeout, this, [this] {
         if (link_->IsDirectConnected()) link_->SendDirectLine(kPingRequest);

@@ -29,6 +29,7 @@ class DirectConnection;
 class ExportUploader;
 class FtpQueue;
 class PeriodicExport;
+class ResultsListModel;
 class ResultsPaneModel;
 class SpeechChooser;
 class SteadyMonotonicClock;
@@ -126,6 +127,7 @@ public:
     ImportDialogMemory& ImportMemory() { return *importMemory_; }
     DirectConnection& Link() { return *link_; }
     const ResultsPaneModel& ResultsPane() const { return *resultsPane_; }
+    ResultsListModel& Results() { return *resultsList_; }
     // The direct-connection button is down (the link is wanted) and its image.
     bool DirectButtonDown() const { return directWanted_; }
     int DirectButtonImage() const { return directImage_; }
@@ -262,6 +264,7 @@ private:
     std::unique_ptr<ImportDialogMemory> importMemory_;
     std::unique_ptr<ResultsPaneModel> resultsPane_;
     std::unique_ptr<SpeechChooser> speech_;
+    std::unique_ptr<ResultsListModel> resultsList_;
     std::unique_ptr<BoxManager> boxes_;
     std::unique_ptr<ServicePresenceLocks> presence_;
     std::unique_ptr<CommandService> commands_;

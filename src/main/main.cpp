@@ -17,6 +17,7 @@
 #include <QApplication>
 
 #include "ui/keyboard_state.h"
+#include "ui/label_dialog.h"
 #include "ui/main_window.h"
 #include "ui/message_box_prompt.h"
 #include "ui/qt_sound_player.h"
@@ -97,7 +98,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "winorvex: demo: %s\n", error.c_str());
         return 1;
     }
-    MessageBoxPrompt prompt;
+    MessageBoxPrompt boxes;
+    // Text questions get the label dialog; the rest are message boxes.
+    QWidget* promptParent = nullptr;
+    DialogTextPrompt prompt(boxes, [&promptParent] { return promptParent; });
     QtSoundPlayer sounds;
     QtSpeaker speaker;
     QtKeyboardState keyboard;
@@ -108,9 +112,13 @@ int main(int argc, char** argv) {
     services.keyboard = &keyboard;
     Station station(services, stationOptions);
     if (station.Start() == StartOutcome::AlreadyRunning) return 1;
-    station.InitialiseWindow();
+    const bool initialised = station.InitialiseWindow();
     MainWindow window(station);
+    boxes.SetParent(&window);
+    promptParent = &window;
     window.show();
+    // Without the rest of its initialisation (no command service) the window runs as it is.
+    if (initialised) window.OpenConfigurationAfterStart();
     StopSignals stop;
     QObject::connect(&stop, &StopSignals::stopRequested, &station, [&station] { station.RunExitProcedure(false); });
     QObject::connect(&station, &Station::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);

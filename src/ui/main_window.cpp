@@ -21,10 +21,12 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include "app/results_list_model.h"
 #include "app/station.h"
 #include "ui/about_dialog.h"
 #include "ui/app_icon.h"
 #include "ui/box_status_panel.h"
+#include "ui/command_panel.h"
 #include "ui/detections_view.h"
 #include "ui/log_view.h"
 #include "ui/qt_text.h"
@@ -106,6 +108,9 @@ MainWindow::MainWindow(Station& station, QWidget* parent) : QDialog(parent), sta
 
     insertShortcut_ = new QShortcut(QKeySequence(Qt::Key_F12), this);
     insertShortcut_->setContext(Qt::WindowShortcut);
+    connect(insertShortcut_, &QShortcut::activated, commands_, &CommandPanel::OpenInsertion);
+    results_->SetResultsModel(&station_.Results());
+    connect(&station_, &Station::popFrontRequested, this, &MainWindow::BringToFront);
 
     connect(&station_, &Station::statusChanged, this, &MainWindow::RefreshStatus);
     connect(&station_, &Station::runnerDisplayChanged, this, &MainWindow::RefreshRunner);
@@ -155,6 +160,8 @@ QWidget* MainWindow::BuildTopRow() {
     // state comes back through statusChanged without pressing anything again.
     connect(connectBoxes_, &QPushButton::clicked, this, [this](bool down) { station_.ToggleBoxesButton(down); });
     layout->addWidget(connectBoxes_);
+    commands_ = new CommandPanel(station_, row);
+    layout->addWidget(commands_);
     layout->addSpacing(16);
 
     auto* runner = new QVBoxLayout;
@@ -339,6 +346,12 @@ QWidget* MainWindow::WidgetForControl(int control) const {
         case 1113:
         case 1001:
             return connectBoxes_;
+        case 1003:
+            return commands_->DirectButton();
+        case 1005:
+            return commands_->ConfigurationButton();
+        case 1018:
+            return commands_->InsertButton();
         case 1007:
             return exportAll_;
         case 1008:
@@ -368,6 +381,13 @@ void MainWindow::ShowBalloon(const QString& title, const QString& text, int anch
     QString html = QStringLiteral("<b>%1</b><br>%2").arg(title.toHtmlEscaped(), text.toHtmlEscaped());
     html.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
     QToolTip::showText(at, WrappedTipHtml(html), anchor, QRect(), kBalloonMs);
+}
+
+void MainWindow::OpenConfigurationAfterStart() {
+    // 100 ms after start, so every run begins with the operator reviewing the boxes.
+    QTimer::singleShot(100, this, [this] {
+        if (!station_.Exiting()) commands_->OpenConfiguration();
+    });
 }
 
 void MainWindow::BringToFront() {

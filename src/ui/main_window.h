@@ -17,6 +17,7 @@ class QShortcut;
 namespace winorvex {
 
 class BoxStatusPanel;
+class CommandPanel;
 class DetectionsView;
 class LogView;
 class ResultsView;
@@ -29,9 +30,12 @@ public:
     explicit MainWindow(Station& station, QWidget* parent = nullptr);
 
     ResultsView& Results() const { return *results_; }
+    CommandPanel& Commands() const { return *commands_; }
     // In front of every other window, without moving or resizing it (the "PopFront" command);
     // a minimised window is restored first.
     void BringToFront();
+    // The configuration dialog opens by itself shortly after the window (the station's start).
+    void OpenConfigurationAfterStart();
 
 protected:
     void reject() override;
@@ -59,6 +63,7 @@ private:
     bool finishing_ = false;
 
     BoxStatusPanel* boxes_ = nullptr;
+    CommandPanel* commands_ = nullptr;
     DetectionsView* detections_ = nullptr;
     ResultsView* results_ = nullptr;
     LogView* log_ = nullptr;
@@ -76,8 +81,7 @@ private:
     QLabel* runnerName_ = nullptr;         // 1029
     QLabel* runnerRank_ = nullptr;         // 1030
     QLabel* runnerTime_ = nullptr;         // 1031
-    // F12 anywhere in the window is kept for the manual insertion of a detection; until that
-    // dialog exists the key is taken here so that no control acts on it.
+    // F12 anywhere in the window opens the manual insertion of a detection.
     QShortcut* insertShortcut_ = nullptr;
 };
 
