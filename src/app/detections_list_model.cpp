@@ -56,6 +56,13 @@ QVariant DetectionsListModel::data(const QModelIndex& index, int role) const {
 std::size_t DetectionsListModel::DrainQueue() {
     DetectionsPaneBatch batch = DrainDetectionsPaneQueue();
     if (batch.lines.empty()) return 0;
+    // A start line can bring tens of thousands of lines between two drains: the pane keeps only
+    // its newest ones anyway, so the older part of such a batch is let go before the view sees it
+    // (the records themselves are in the list and the file).
+    if (batch.lines.size() > kMaxLinesPerDrain) {
+        batch.lines.erase(batch.lines.begin(),
+                          batch.lines.begin() + static_cast<std::ptrdiff_t>(batch.lines.size() - kMaxLinesPerDrain));
+    }
     const std::size_t before = pane_.Size();
     const std::size_t n = batch.lines.size();
     // A batch that makes the pane purge its oldest lines is shown as a new content; others are

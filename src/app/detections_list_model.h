@@ -18,6 +18,8 @@ public:
     // The record behind a row: its serial (0: none) under this role, its removed mark under the next.
     static constexpr int kSerialRole = Qt::UserRole + 1;
     static constexpr int kRemovedRole = Qt::UserRole + 2;
+    // The most lines one drain shows (a few times a second): more than anyone reads.
+    static constexpr std::size_t kMaxLinesPerDrain = 2000;
 
     explicit DetectionsListModel(QObject* parent = nullptr);
 
