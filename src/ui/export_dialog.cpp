@@ -52,6 +52,8 @@ QPushButton* Button(const QString& text, QWidget* parent) {
 
 MinutesBox::MinutesBox(QWidget* parent) : QAbstractSpinBox(parent) {
     setObjectName(QStringLiteral("minutes"));
+    // The base class knows no values to size itself on: room for "10" and the arrows.
+    setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 24);
 }
 
 void MinutesBox::SetText(const QString& text) {
