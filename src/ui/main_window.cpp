@@ -28,6 +28,7 @@
 #include "ui/box_status_panel.h"
 #include "ui/command_panel.h"
 #include "ui/detections_view.h"
+#include "ui/export_dialog.h"
 #include "ui/log_view.h"
 #include "ui/qt_text.h"
 #include "ui/results_view.h"
@@ -427,15 +428,25 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
-    // The developer entries need Ctrl; the operator's entries come with the export dialog.
-    if ((QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) == 0) return;
     QMenu menu(this);
-    QAction* load1 = menu.addAction(QStringLiteral("Load test results 1"));
-    QAction* load2 = menu.addAction(QStringLiteral("Load test results 2"));
-    QAction* save1 = menu.addAction(QStringLiteral("Save as test results 1"));
-    QAction* save2 = menu.addAction(QStringLiteral("Save as test results 2"));
+    QAction* load1 = nullptr;
+    QAction* load2 = nullptr;
+    QAction* save1 = nullptr;
+    QAction* save2 = nullptr;
+    // The developer entries come first, with Ctrl held.
+    if ((QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0) {
+        load1 = menu.addAction(QStringLiteral("Load test results 1"));
+        load2 = menu.addAction(QStringLiteral("Load test results 2"));
+        save1 = menu.addAction(QStringLiteral("Save as test results 1"));
+        save2 = menu.addAction(QStringLiteral("Save as test results 2"));
+        menu.addSeparator();
+    }
+    QAction* exportByDetector = menu.addAction(QString::fromUtf8("Export global des détections..."));
     QAction* chosen = menu.exec(event->globalPos() + QPoint(4, 5));
-    if (chosen == load1) {
+    if (chosen == nullptr) return;
+    if (chosen == exportByDetector) {
+        RunExportDialog(this, station_);
+    } else if (chosen == load1) {
         station_.LoadTestResults(1);
     } else if (chosen == load2) {
         station_.LoadTestResults(2);
