@@ -8,25 +8,13 @@
 #include <memory>
 #include <sstream>
 
-#include "core/scoped_env.h"
-#include "core/settings.h"
+#include "headless_fixture.h"
 #include "results_sim.h"
-#include "simulator.h"
-#include "support/child_process.h"
-#include "support/test_support.h"
 
 namespace winorvex::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string DetectionFileOf(const std::string& dataDir) {
-    if (!fs::exists(dataDir + "/logfiles")) return {};
-    for (const auto& entry : fs::directory_iterator(dataDir + "/logfiles")) {
-        if (entry.path().extension() == ".dat") return entry.path().string();
-    }
-    return {};
-}
 
 // "detector\tbib\ttime" of each detection-file line, in file order.
 std::vector<std::string> FileDetections(const std::string& path) {
@@ -45,49 +33,19 @@ std::vector<std::string> FileDetections(const std::string& path) {
     return keys;
 }
 
-class HeadlessResults : public ::testing::Test {
+class HeadlessResults : public HeadlessFixture {
 protected:
     void SetUp() override {
-        runtime_ = std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", scratch_.str());
-        data_ = scratch_.str() + "/data";
-        fs::create_directories(data_);
-        std::string table;
-        for (int n = 1; n <= 50; ++n) {
-            char chip[16];
-            std::snprintf(chip, sizeof chip, "0580%08X", n);
-            table += std::to_string(100 + n) + " " + chip + "\r\n";
-        }
-        scratch_.WriteFile("data/OrvexTable.dtb", table);
+        HeadlessFixture::SetUp();
         results_sim::Options options;
         options.port = 0;
         options.quiet = true;
         results_ = std::make_unique<results_sim::ResultsSimulator>(options);
         std::string error;
         ASSERT_TRUE(results_->Start(error)) << error;
-        const std::string ini = data_ + "/WinORVEX.ini";
-        WriteSettingText("DirectConnection", "Host", "127.0.0.1", ini);
-        WriteSettingInt("DirectConnection", "Port", results_->port(), ini);
-        WriteSettingInt("DirectConnection", "ReconnectSeconds", 1, ini);
-    }
-
-    void AddReader(int index, std::uint64_t count) {
-        sim::Options options;
-        options.port = 0;
-        options.side_port = 0;
-        options.rate = 300;
-        options.count = count;
-        options.chip_count = 50;
-        options.quiet = true;
-        auto reader = std::make_unique<sim::Simulator>(options);
-        std::string error;
-        ASSERT_TRUE(reader->Start(&error)) << error;
-        const std::string ini = data_ + "/WinORVEX.ini";
-        const std::string i = std::to_string(index);
-        WriteSettingText("OrvexBoxes", "BoxHost" + i, "127.0.0.1", ini);
-        WriteSettingInt("OrvexBoxes", "BoxPort" + i, reader->port(), ini);
-        WriteSettingText("OrvexBoxes", "BoxIdDetector" + i, std::to_string(41 + index), ini);
-        WriteSettingInt("OrvexBoxes", "BoxSidePort" + i, reader->side_port(), ini);
-        readers_.push_back(std::move(reader));
+        WriteSettingText("DirectConnection", "Host", "127.0.0.1", Ini());
+        WriteSettingInt("DirectConnection", "Port", results_->port(), Ini());
+        WriteSettingInt("DirectConnection", "ReconnectSeconds", 1, Ini());
     }
 
     std::size_t Received() const {
@@ -103,23 +61,19 @@ protected:
         return {status, client.Out()};
     }
 
-    ScratchDir scratch_;
-    std::unique_ptr<ScopedEnv> runtime_;
-    std::string data_;
     std::unique_ptr<results_sim::ResultsSimulator> results_;
-    std::vector<std::unique_ptr<sim::Simulator>> readers_;
 };
 
 TEST_F(HeadlessResults, DirectFromTheStartForwardsEveryDetectionOnceInEachBoxsOrder) {
-    AddReader(0, 150);
-    AddReader(1, 200);
+    AddReader(0, 150, 300);
+    AddReader(1, 200, 300);
     ChildProcess station(WINORVEX_EXE, scratch_, {"--headless", "--direct", "--data-dir", data_, "--lang", "en"},
                          "station");
     ASSERT_TRUE(WaitFor([&] { return Received() >= 350; }, std::chrono::seconds(30))) << station.Out();
     station.Signal(SIGTERM);
     ASSERT_EQ(station.Wait(std::chrono::seconds(15)), 0) << station.Err();
 
-    const std::vector<std::string> recorded = FileDetections(DetectionFileOf(data_));
+    const std::vector<std::string> recorded = FileDetections(DetectionFile());
     ASSERT_EQ(recorded.size(), 350u);
     const results_sim::Counts counts = results_->GetCounts();
     EXPECT_EQ(counts.detections, 350u);
@@ -146,8 +100,8 @@ TEST_F(HeadlessResults, DirectFromTheStartForwardsEveryDetectionOnceInEachBoxsOr
 }
 
 TEST_F(HeadlessResults, DrivenOnlyThroughTheCommandService) {
-    AddReader(0, 30);
-    AddReader(1, 30);
+    AddReader(0, 30, 300);
+    AddReader(1, 30, 300);
     ChildProcess station(WINORVEX_EXE, scratch_, {"--headless", "--no-connect", "--data-dir", data_, "--lang", "en"},
                          "station");
     ASSERT_TRUE(WaitFor([&] { return Command("GetDirectConnection").first == 0; }, std::chrono::seconds(15)));

@@ -7,11 +7,7 @@
 #include <memory>
 #include <sstream>
 
-#include "core/scoped_env.h"
-#include "core/settings.h"
-#include "simulator.h"
-#include "support/child_process.h"
-#include "support/test_support.h"
+#include "headless_fixture.h"
 
 namespace winorvex::test {
 namespace {
@@ -24,53 +20,7 @@ std::size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-std::string DetectionFileOf(const std::string& dataDir) {
-    for (const auto& entry : fs::directory_iterator(dataDir + "/logfiles")) {
-        if (entry.path().extension() == ".dat") return entry.path().string();
-    }
-    return {};
-}
-
-class HeadlessStation : public ::testing::Test {
-protected:
-    void SetUp() override {
-        runtime_ = std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", scratch_.str());
-        data_ = scratch_.str() + "/data";
-        fs::create_directories(data_);
-        std::string table;
-        for (int n = 1; n <= 50; ++n) {
-            char chip[16];
-            std::snprintf(chip, sizeof chip, "0580%08X", n);
-            table += std::to_string(100 + n) + " " + chip + "\r\n";
-        }
-        scratch_.WriteFile("data/OrvexTable.dtb", table);
-    }
-
-    void AddReader(int index, std::uint64_t count) {
-        sim::Options options;
-        options.port = 0;
-        options.side_port = 0;
-        options.rate = 200;
-        options.count = count;
-        options.chip_count = 50;
-        options.quiet = true;
-        auto reader = std::make_unique<sim::Simulator>(options);
-        std::string error;
-        ASSERT_TRUE(reader->Start(&error)) << error;
-        const std::string ini = data_ + "/WinORVEX.ini";
-        const std::string i = std::to_string(index);
-        WriteSettingText("OrvexBoxes", "BoxHost" + i, "127.0.0.1", ini);
-        WriteSettingInt("OrvexBoxes", "BoxPort" + i, reader->port(), ini);
-        WriteSettingText("OrvexBoxes", "BoxIdDetector" + i, std::to_string(41 + index), ini);
-        WriteSettingInt("OrvexBoxes", "BoxSidePort" + i, reader->side_port(), ini);
-        readers_.push_back(std::move(reader));
-    }
-
-    ScratchDir scratch_;
-    std::unique_ptr<ScopedEnv> runtime_;
-    std::string data_;
-    std::vector<std::unique_ptr<sim::Simulator>> readers_;
-};
+using HeadlessStation = HeadlessFixture;
 
 TEST_F(HeadlessStation, RecordsTwoReadersAndEndsCleanlyOnSigterm) {
     AddReader(0, 40);
@@ -79,7 +29,7 @@ TEST_F(HeadlessStation, RecordsTwoReadersAndEndsCleanlyOnSigterm) {
     ASSERT_TRUE(station.Started());
     ASSERT_TRUE(WaitFor(
         [&] {
-            const std::string file = fs::exists(data_ + "/logfiles") ? DetectionFileOf(data_) : std::string();
+            const std::string file = DetectionFile();
             return !file.empty() && Count(ReadWholeFile(file), "\r\n") == 100;
         },
         std::chrono::seconds(20)))
@@ -97,7 +47,7 @@ TEST_F(HeadlessStation, RecordsTwoReadersAndEndsCleanlyOnSigterm) {
     EXPECT_EQ(Count(out, ": EXIT thread"), 2u);
     EXPECT_LT(out.rfind(": EXIT thread"), out.find("+ Sortie du module d'acquisition..."));
 
-    const std::string lines = ReadWholeFile(DetectionFileOf(data_));
+    const std::string lines = ReadWholeFile(DetectionFile());
     EXPECT_EQ(Count(lines, "\t41\t"), 40u);
     EXPECT_EQ(Count(lines, "\t42\t"), 60u);
 }
