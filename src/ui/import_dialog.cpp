@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QDateEdit>
 #include <QFileDialog>
@@ -352,7 +353,17 @@ namespace {
 // One order's run: its runner and its progress window, gone once the order is carried out.
 class ImportOrderRun : public QObject {
 public:
-    ImportOrderRun(QWidget* owner, Station& station) : QObject(&station), station_(station), owner_(owner) {}
+    // Owned by the window when there is one (it goes before the station), else by the station;
+    // the end of the event loop stops the run before either goes.
+    ImportOrderRun(QWidget* owner, Station& station)
+        : QObject(owner != nullptr ? static_cast<QObject*>(owner) : &station), station_(station), owner_(owner) {
+        if (QCoreApplication* app = QCoreApplication::instance()) {
+            connect(app, &QCoreApplication::aboutToQuit, this, [this] {
+                progress_.reset();
+                if (runner_) runner_->StopAndWait();
+            });
+        }
+    }
     ~ImportOrderRun() override {
         progress_.reset();
         runner_.reset();
@@ -389,7 +400,7 @@ QObject* StartImportOrder(QWidget* owner, Station& station, const ImportOrder& o
     }
     auto run = std::make_unique<ImportOrderRun>(owner, station);
     run->Start(order, found);
-    // Owned by the station from here on (its QObject parent); it deletes itself when done.
+    // Owned by its QObject parent from here on; it deletes itself when done.
     return run.release();
 }
 

@@ -123,8 +123,8 @@ private:
 
 // Runs the order of a closed import dialog off the station thread, with its progress window over
 // `owner`; the run ends itself (and warns when a save failed). Nothing for ImportAction::None
-// but the completion sound. The returned run is owned by the station; it may be gone already
-// by the time the caller looks at it, so callers keep it only in a QPointer.
+// but the completion sound. The returned run is owned by `owner` (the station when null) and may
+// be gone already by the time the caller looks at it: callers keep it only in a QPointer.
 QObject* StartImportOrder(QWidget* owner, Station& station, const ImportOrder& order, const FoundDetections& found);
 
 // The import button of the main window: the dialog, modal, then its order.
