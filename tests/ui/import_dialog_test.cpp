@@ -225,5 +225,20 @@ TEST_F(ImportDialogTest, TheProgressWindowsStopEndsTheSearch) {
     EXPECT_EQ(dialog.Model().Order().action, ImportAction::None);
 }
 
+TEST_F(ImportDialogTest, TheInformationListStaysBoundedAndInStepWithTheModel) {
+    Station& station = English();
+    std::string log;
+    for (int i = 0; i < 9000; ++i) log += "junk " + std::to_string(i) + "\r\n";
+    CDlgImportElite dialog(station);
+    dialog.AbnormalEventsBox()->setChecked(true);
+    SearchIn(dialog, log);
+    const std::size_t kept = dialog.Model().Information().Size();
+    EXPECT_LE(kept, InformationList::kMaxLines);
+    ASSERT_EQ(static_cast<std::size_t>(dialog.InformationView()->count()), kept);
+    EXPECT_EQ(dialog.InformationView()->item(0)->text().toStdString(), dialog.Model().Information().Lines().front());
+    EXPECT_TRUE(InformationHas(dialog, QStringLiteral("+ Box fileBox invalid input: junk 8999")));
+    EXPECT_FALSE(InformationHas(dialog, QStringLiteral("+ Box fileBox invalid input: junk 0"))) << "the oldest went";
+}
+
 }  // namespace
 }  // namespace winorvex::test
