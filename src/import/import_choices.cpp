@@ -36,7 +36,7 @@ MarkerMenuEntry MarkerEntry(const COrvexMarker& marker) {
 
 }  // namespace
 
-const std::vector<std::string>& DetectorListItems() {
+const std::vector<std::string>& ImportDetectorItems() {
     static const std::vector<std::string> items = MakeDetectorItems();
     return items;
 }
@@ -49,14 +49,14 @@ std::string DetectorOfItem(std::string_view item) {
 }
 
 int FindDetectorItem(std::string_view detector) {
-    const std::vector<std::string>& items = DetectorListItems();
+    const std::vector<std::string>& items = ImportDetectorItems();
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (DetectorOfItem(items[i]) == detector) return static_cast<int>(i);
     }
     return -1;
 }
 
-std::vector<std::string> DayCorrectionItems() {
+std::vector<std::string> ImportDayCorrectionItems() {
     return {Tr("Utiliser le temps tel quel", "Use times as-is"), Tr("Ajouter 24h aux temps", "Add 24 hours to times"),
             Tr("Ajouter 48h aux temps", "Add 48 hours to times"), Tr("Ajouter 72h aux temps", "Add 72 hours to times")};
 }
@@ -66,8 +66,8 @@ int DayCorrectionForDate(std::uint32_t yyyymmdd) {
     return index > 0 ? index : 0;
 }
 
-std::string DayCorrectionLabel(int index) {
-    if (index <= 0 || index >= kDayCorrectionCount) return {};
+std::string ImportDayCorrectionLabel(int index) {
+    if (index <= 0 || index >= kImportDayCorrectionCount) return {};
     return Format("+%dh", 24 * index);
 }
 

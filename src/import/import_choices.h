@@ -13,18 +13,18 @@
 namespace winorvex {
 
 // The 32 items of the box identifier list; the identifier is an item's first word.
-const std::vector<std::string>& DetectorListItems();
+const std::vector<std::string>& ImportDetectorItems();
 std::string DetectorOfItem(std::string_view item);
 // Index of the first item whose first word is `detector`, or -1.
 int FindDetectorItem(std::string_view detector);
 
-inline constexpr int kDayCorrectionCount = 4;
+inline constexpr int kImportDayCorrectionCount = 4;
 // "Use times as-is", "Add 24 hours to times" ... in the operator's language.
-std::vector<std::string> DayCorrectionItems();
+std::vector<std::string> ImportDayCorrectionItems();
 // k when the date is the (k+1)-th race day, else 0.
 int DayCorrectionForDate(std::uint32_t yyyymmdd);
 // "+24h", "+48h", "+72h", or empty for no correction.
-std::string DayCorrectionLabel(int index);
+std::string ImportDayCorrectionLabel(int index);
 
 // The date picker's range, 1 January 2000 to 1 January 2038.
 bool IsInDatePickerRange(const CivilDate& date);

@@ -152,7 +152,7 @@ bool ImportDialogModel::CanImportOrSave() const {
 }
 
 std::string ImportDialogModel::SelectedDetector() const {
-    const std::vector<std::string>& items = DetectorListItems();
+    const std::vector<std::string>& items = ImportDetectorItems();
     if (detectorIndex < 0 || detectorIndex >= static_cast<int>(items.size())) return {};
     return DetectorOfItem(items[static_cast<std::size_t>(detectorIndex)]);
 }

@@ -59,7 +59,7 @@ public:
     std::string startText;
     std::string endText;
     bool showAbnormalEvents = false;
-    int detectorIndex = -1;  // into DetectorListItems(), -1 when none is selected
+    int detectorIndex = -1;  // into ImportDetectorItems(), -1 when none is selected
     int dayCorrection = 0;   // 0..3
     std::string outputFile;
     std::string parseDir;
@@ -69,7 +69,7 @@ public:
     std::string StartMarkerTip() const;
     std::string EndMarkerTip() const;
     // "+24h" ... beside the day correction list, empty for none.
-    std::string DayCorrectionText() const { return DayCorrectionLabel(dayCorrection); }
+    std::string DayCorrectionText() const { return ImportDayCorrectionLabel(dayCorrection); }
 
     // A file chosen in the file dialog (its folder becomes the reading folder), the output file
     // chosen in the save dialog (its folder becomes the saving folder), a downloaded file (the

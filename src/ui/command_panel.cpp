@@ -8,6 +8,7 @@
 #include "app/station.h"
 #include "ui/box_command_buttons.h"
 #include "ui/config_dialog.h"
+#include "ui/import_dialog.h"
 #include "ui/insert_detection_dialog.h"
 #include "ui/qt_text.h"
 
@@ -47,16 +48,20 @@ CommandPanel::CommandPanel(Station& station, QWidget* parent)
     configuration_ = Button(QStringLiteral("Configuration..."), "configuration", this);
     insert_ = Button(T("Insérer\nune détection", "Insert\na detection"), "insertDetection", this);
     boxButtons_ = new BoxCommandButtons(station_, *commands_, station_.Services().keyboard, this);
+    import_ = Button(T("Import détections\nboîtiers ou fichiers", "Import detections\nfrom boxes or files"),
+                     "importDetections", this);
     direct_ = Button(T("Connexion directe à KtORVEX", "Direct KtORVEX connection"), "directConnection", this);
     direct_->setCheckable(true);
 
     grid->addWidget(configuration_, 0, 0);
     grid->addWidget(insert_, 1, 0);
     grid->addWidget(boxButtons_, 0, 1, 2, 1);
-    grid->addWidget(direct_, 0, 2, 2, 1);
+    grid->addWidget(import_, 0, 2);
+    grid->addWidget(direct_, 1, 2);
 
     connect(configuration_, &QPushButton::clicked, this, &CommandPanel::OpenConfiguration);
     connect(insert_, &QPushButton::clicked, this, &CommandPanel::OpenInsertion);
+    connect(import_, &QPushButton::clicked, this, &CommandPanel::OpenImport);
     // clicked: the operator's press only; the station's own changes come back as directButtonChanged.
     connect(direct_, &QPushButton::clicked, this, [this](bool down) { station_.DirectConnectionButton(down); });
     connect(&station_, &Station::directButtonChanged, this, &CommandPanel::RefreshDirectButton);
@@ -82,6 +87,13 @@ void CommandPanel::OpenInsertion() {
     if (dialogOpen_ || station_.Exiting()) return;
     dialogOpen_ = true;
     RunInsertDetectionDialog(window(), station_);
+    dialogOpen_ = false;
+}
+
+void CommandPanel::OpenImport() {
+    if (dialogOpen_ || station_.Exiting()) return;
+    dialogOpen_ = true;
+    RunImportDialog(window(), station_);
     dialogOpen_ = false;
 }
 

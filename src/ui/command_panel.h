@@ -24,11 +24,13 @@ public:
     QPushButton* DirectButton() const { return direct_; }
     QPushButton* InsertButton() const { return insert_; }
     QPushButton* ConfigurationButton() const { return configuration_; }
+    QPushButton* ImportButton() const { return import_; }
     BoxCommands& Commands() { return *commands_; }
 
     // The commands of the buttons, also for F12 and the start-up configuration.
     void OpenConfiguration();
     void OpenInsertion();
+    void OpenImport();
 
 private:
     void RefreshDirectButton();
@@ -38,6 +40,7 @@ private:
     BoxCommandButtons* boxButtons_ = nullptr;
     QPushButton* configuration_ = nullptr;
     QPushButton* insert_ = nullptr;
+    QPushButton* import_ = nullptr;
     QPushButton* direct_ = nullptr;
     bool dialogOpen_ = false;
 };

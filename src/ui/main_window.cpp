@@ -353,6 +353,8 @@ QWidget* MainWindow::WidgetForControl(int control) const {
             return commands_->ConfigurationButton();
         case 1018:
             return commands_->InsertButton();
+        case 1017:
+            return commands_->ImportButton();
         case 1007:
             return exportAll_;
         case 1008:

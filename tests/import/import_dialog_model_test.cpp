@@ -70,7 +70,7 @@ protected:
 };
 
 TEST(ImportChoices, DetectorListAndDayCorrections) {
-    const std::vector<std::string>& items = DetectorListItems();
+    const std::vector<std::string>& items = ImportDetectorItems();
     ASSERT_EQ(items.size(), 32u);
     EXPECT_EQ(items[0], "31     CLASSIC");
     EXPECT_EQ(items[1], "C31    Contrôle CLASSIC");
@@ -81,12 +81,12 @@ TEST(ImportChoices, DetectorListAndDayCorrections) {
     EXPECT_EQ(DetectorOfItem(items[2]), "10");
     EXPECT_EQ(FindDetectorItem("C24"), 31);
     EXPECT_EQ(FindDetectorItem("C2"), -1);
-    EXPECT_EQ(DayCorrectionLabel(0), "");
-    EXPECT_EQ(DayCorrectionLabel(3), "+72h");
+    EXPECT_EQ(ImportDayCorrectionLabel(0), "");
+    EXPECT_EQ(ImportDayCorrectionLabel(3), "+72h");
     SetLanguage(Language::English);
-    EXPECT_EQ(DayCorrectionItems()[2], "Add 48 hours to times");
+    EXPECT_EQ(ImportDayCorrectionItems()[2], "Add 48 hours to times");
     SetLanguage(Language::French);
-    EXPECT_EQ(DayCorrectionItems()[0], "Utiliser le temps tel quel");
+    EXPECT_EQ(ImportDayCorrectionItems()[0], "Utiliser le temps tel quel");
 }
 
 TEST(ImportChoices, WindowTimes) {

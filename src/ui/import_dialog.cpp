@@ -1,0 +1,419 @@
+#include "ui/import_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDateEdit>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/import_runner.h"
+#include "app/progress.h"
+#include "app/station.h"
+#include "core/station_events.h"
+#include "core/station_settings.h"
+#include "import/import_choices.h"
+#include "import/import_dialog_model.h"
+#include "ui/config_dialog.h"
+#include "ui/progress_dialog.h"
+#include "ui/qt_text.h"
+#include "ui/ui_text.h"
+
+namespace winorvex {
+
+namespace {
+
+QGroupBox* Step(const QString& title, QWidget* parent) {
+    auto* box = new QGroupBox(title, parent);
+    return box;
+}
+
+QToolButton* DotsButton(QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setText(QStringLiteral("..."));
+    return button;
+}
+
+}  // namespace
+
+CDlgImportElite::CDlgImportElite(Station& station, QWidget* parent)
+    : QDialog(parent),
+      station_(station),
+      model_(std::make_unique<ImportDialogModel>(station.ImportMemory())),
+      runner_(std::make_unique<ImportRunner>(station.Sounds(), &station.Events())) {
+    setWindowTitle(T("Import de détections", "Import detections"));
+    BuildLayout();
+
+    date_->setDate(QDate(model_->date.year, model_->date.month, model_->date.day));
+    start_->setText(Q(model_->startText));
+    end_->setText(Q(model_->endText));
+    startMarker_->setToolTip(Q(model_->StartMarkerTip()));
+    endMarker_->setToolTip(Q(model_->EndMarkerTip()));
+    dayCorrection_->setCurrentIndex(model_->dayCorrection);
+    ShowDayCorrection();
+    RefreshButtons();
+
+    connect(runner_.get(), &ImportRunner::informationLines, this, &CDlgImportElite::AddInformation);
+    connect(runner_.get(), &ImportRunner::searchFinished, this, &CDlgImportElite::SearchEnded);
+}
+
+CDlgImportElite::~CDlgImportElite() {
+    // The window goes before the state it shows; the work stops before the dialog's members go.
+    progress_.reset();
+    runner_.reset();
+}
+
+void CDlgImportElite::BuildLayout() {
+    auto* layout = new QVBoxLayout(this);
+
+    // 1: the log file.
+    auto* fileStep = Step(T("1 - Fichier de traces", "1 - Log file"), this);
+    auto* fileRow = new QHBoxLayout(fileStep);
+    logFile_ = new QLineEdit(fileStep);
+    logButton_ = DotsButton(fileStep);
+    logMenu_ = new QMenu(this);
+    logMenu_->addAction(T("Sélectionner un fichier sur votre disque", "Select a file on your disk"), this,
+                        &CDlgImportElite::ChooseLogFile);
+    logButton_->setMenu(logMenu_);
+    logButton_->setPopupMode(QToolButton::InstantPopup);
+    fileRow->addWidget(logFile_, 1);
+    fileRow->addWidget(logButton_);
+    layout->addWidget(fileStep);
+
+    // 2: the date and the window.
+    auto* windowStep = Step(T("2 - Date et période", "2 - Date and time range"), this);
+    auto* windowGrid = new QGridLayout(windowStep);
+    date_ = new QDateEdit(windowStep);
+    date_->setCalendarPopup(true);
+    date_->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+    date_->setDateRange(QDate(2000, 1, 1), QDate(2038, 1, 1));
+    start_ = new QLineEdit(windowStep);
+    end_ = new QLineEdit(windowStep);
+    startMarker_ = new QToolButton(windowStep);
+    startMarker_->setText(QStringLiteral("M"));
+    endMarker_ = new QToolButton(windowStep);
+    endMarker_->setText(QStringLiteral("M"));
+    startMenu_ = new QMenu(this);
+    endMenu_ = new QMenu(this);
+    windowGrid->addWidget(new QLabel(T("Date", "Date"), windowStep), 0, 0);
+    windowGrid->addWidget(date_, 0, 1, 1, 2);
+    windowGrid->addWidget(new QLabel(T("Heure de début", "Start time"), windowStep), 1, 0);
+    windowGrid->addWidget(start_, 1, 1);
+    windowGrid->addWidget(startMarker_, 1, 2);
+    windowGrid->addWidget(new QLabel(T("Heure de fin", "End time"), windowStep), 2, 0);
+    windowGrid->addWidget(end_, 2, 1);
+    windowGrid->addWidget(endMarker_, 2, 2);
+    layout->addWidget(windowStep);
+
+    // 3: the search.
+    auto* searchStep = Step(T("3 - Recherche", "3 - Search"), this);
+    auto* searchRow = new QHBoxLayout(searchStep);
+    search_ = new QPushButton(T("Rechercher", "Search"), searchStep);
+    abnormal_ = new QCheckBox(
+        T("Afficher tous les événements anormaux trouvés dans le fichier", "Display all abnormal events found in file"),
+        searchStep);
+    searchRow->addWidget(search_);
+    searchRow->addWidget(abnormal_, 1);
+    layout->addWidget(searchStep);
+
+    // 4: the detector and the day correction.
+    auto* boxStep = Step(T("4 - Id. Boîtier et correction de jour", "4 - Box identifier and day correction"), this);
+    auto* boxRow = new QHBoxLayout(boxStep);
+    detector_ = new QComboBox(boxStep);
+    for (const std::string& item : ImportDetectorItems()) detector_->addItem(Q(item));
+    detector_->setCurrentIndex(-1);
+    dayCorrection_ = new QComboBox(boxStep);
+    for (const std::string& item : ImportDayCorrectionItems()) dayCorrection_->addItem(Q(item));
+    dayLabel_ = new QLabel(boxStep);
+    boxRow->addWidget(detector_);
+    boxRow->addWidget(dayCorrection_, 1);
+    boxRow->addWidget(dayLabel_);
+    layout->addWidget(boxStep);
+
+    // 5: import, or save to a file.
+    auto* endStep = Step(T("5 - Import ou sauvegarde", "5 - Import or save"), this);
+    auto* endGrid = new QGridLayout(endStep);
+    import_ = new QPushButton(T("Importer", "Import"), endStep);
+    output_ = new QLineEdit(endStep);
+    outputButton_ = DotsButton(endStep);
+    save_ = new QPushButton(T("Sauver", "Save"), endStep);
+    endGrid->addWidget(import_, 0, 0);
+    endGrid->addWidget(output_, 1, 0);
+    endGrid->addWidget(outputButton_, 1, 1);
+    endGrid->addWidget(save_, 1, 2);
+    layout->addWidget(endStep);
+
+    information_ = new QListWidget(this);
+    information_->setUniformItemSizes(true);
+    information_->setMinimumHeight(160);
+    layout->addWidget(information_, 1);
+
+    auto* bottom = new QHBoxLayout();
+    found_ = new QLabel(this);
+    clear_ = new QPushButton(T("Effacer ces traces ^^^^^^", "Clear those logs ^^^^^^"), this);
+    cancel_ = new QPushButton(T("Annuler", "Cancel"), this);
+    bottom->addWidget(found_);
+    bottom->addStretch(1);
+    bottom->addWidget(clear_);
+    bottom->addWidget(cancel_);
+    layout->addLayout(bottom);
+
+    connect(startMarker_, &QToolButton::clicked, this, [this] { StartMarkerMenu()->popup(QCursor::pos()); });
+    connect(endMarker_, &QToolButton::clicked, this, [this] { EndMarkerMenu()->popup(QCursor::pos()); });
+    connect(search_, &QPushButton::clicked, this, &CDlgImportElite::Search);
+    connect(import_, &QPushButton::clicked, this, &CDlgImportElite::Import);
+    connect(save_, &QPushButton::clicked, this, &CDlgImportElite::Save);
+    connect(outputButton_, &QToolButton::clicked, this, &CDlgImportElite::ChooseOutputFile);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(clear_, &QPushButton::clicked, this, [this] {
+        model_->Information().Clear();
+        information_->clear();
+    });
+    connect(detector_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        model_->detectorIndex = index;
+        RefreshButtons();
+    });
+    connect(dayCorrection_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        model_->dayCorrection = index < 0 ? 0 : index;
+        ShowDayCorrection();
+    });
+}
+
+bool CDlgImportElite::Searching() const {
+    return runner_ && runner_->Busy();
+}
+
+void CDlgImportElite::ReadFields() {
+    model_->logFile = StdText(logFile_->text());
+    const QDate picked = date_->date();
+    model_->date = {picked.year(), picked.month(), picked.day()};
+    model_->startText = StdText(start_->text());
+    model_->endText = StdText(end_->text());
+    model_->showAbnormalEvents = abnormal_->isChecked();
+    model_->detectorIndex = detector_->currentIndex();
+    model_->dayCorrection = dayCorrection_->currentIndex() < 0 ? 0 : dayCorrection_->currentIndex();
+    model_->outputFile = StdText(output_->text());
+}
+
+void CDlgImportElite::ShowDayCorrection() {
+    const QString text = Q(model_->DayCorrectionText());
+    dayLabel_->setText(text);
+    dayLabel_->setVisible(!text.isEmpty());
+}
+
+void CDlgImportElite::RefreshButtons() {
+    found_->setText(QString::number(model_->FoundCount()));
+    const bool enabled = model_->CanImportOrSave() && !Searching();
+    import_->setEnabled(enabled);
+    save_->setEnabled(enabled);
+}
+
+void CDlgImportElite::ReloadInformation() {
+    information_->clear();
+    QStringList lines;
+    for (const std::string& line : model_->Information().Lines()) lines.append(Q(line));
+    information_->addItems(lines);
+    information_->scrollToBottom();
+}
+
+void CDlgImportElite::AddInformation(const QStringList& lines) {
+    for (const QString& line : lines) {
+        const std::size_t dropped = model_->Information().Add(StdText(line));
+        for (std::size_t i = 0; i < dropped && information_->count() > 0; ++i) {
+            std::unique_ptr<QListWidgetItem> gone(information_->takeItem(0));
+        }
+        information_->addItem(Q(model_->Information().Lines().back()));
+    }
+    information_->scrollToBottom();
+}
+
+void CDlgImportElite::Focus(ImportDialogField field) {
+    switch (field) {
+        case ImportDialogField::LogFile:
+            logFile_->setFocus();
+            break;
+        case ImportDialogField::StartTime:
+            start_->setFocus();
+            break;
+        case ImportDialogField::EndTime:
+            end_->setFocus();
+            break;
+        case ImportDialogField::OutputFile:
+            output_->setFocus();
+            break;
+        case ImportDialogField::None:
+            break;
+    }
+}
+
+void CDlgImportElite::Search() {
+    if (Searching()) return;
+    ReadFields();
+    SearchPreparation prep = model_->PrepareSearch();
+    // The day correction follows the picked date even when a field is refused.
+    dayCorrection_->setCurrentIndex(model_->dayCorrection);
+    if (!prep.ready) {
+        station_.Prompt().Warn(prep.message);
+        Focus(prep.focus);
+        return;
+    }
+    ReloadInformation();
+    if (!runner_->StartSearch(std::move(prep.request), std::move(prep.settings))) return;
+    RefreshButtons();
+    progress_ = std::make_unique<ProgressDialog>(*runner_->Progress());
+    progress_->Create(this);
+}
+
+void CDlgImportElite::SearchEnded() {
+    progress_.reset();
+    model_->ApplySearchResult(runner_->TakeSearchResult(), &station_.Prompt());
+    RefreshButtons();
+}
+
+void CDlgImportElite::Import() {
+    ReadFields();
+    const ButtonOutcome outcome = model_->RequestImport(station_.Prompt());
+    Focus(outcome.focus);
+    if (outcome.endDialog) accept();
+}
+
+void CDlgImportElite::Save() {
+    ReadFields();
+    const ButtonOutcome outcome = model_->RequestSave(station_.Prompt());
+    output_->setText(Q(model_->outputFile));
+    Focus(outcome.focus);
+    if (outcome.endDialog) accept();
+}
+
+void CDlgImportElite::ChooseLogFile() {
+    const QString filter = T("Sortie ELITE (*.log);;Fichier texte (*.txt)", "ELITE output (*.log);;Text file (*.txt)");
+    const QString path =
+        QFileDialog::getOpenFileName(this, T("Fichier ELITE", "ELITE file"), Q(model_->parseDir), filter);
+    if (path.isEmpty()) return;
+    model_->ChooseLogFile(StdText(path));
+    logFile_->setText(path);
+}
+
+void CDlgImportElite::ChooseOutputFile() {
+    QString current = output_->text();
+    if (current.isEmpty() && !model_->saveDir.empty()) current = Q(model_->saveDir + "/");
+    const QString path =
+        ChooseRixSaveFile(this, T("Fichier de détections de sortie", "Output detection file"), current);
+    if (path.isEmpty()) return;
+    model_->ChooseOutputFile(StdText(path));
+    output_->setText(path);
+}
+
+void CDlgImportElite::FillMarkerMenu(QMenu& menu, const std::vector<MarkerMenuEntry>& entries, QLineEdit* field) {
+    menu.clear();
+    for (const MarkerMenuEntry& entry : entries) {
+        const QString value = Q(entry.fieldValue);
+        menu.addAction(Q(entry.text), this, [field, value] { field->setText(value); });
+    }
+}
+
+QMenu* CDlgImportElite::StartMarkerMenu() {
+    FillMarkerMenu(*startMenu_, model_->StartMenu(), start_);
+    return startMenu_;
+}
+
+QMenu* CDlgImportElite::EndMarkerMenu() {
+    FillMarkerMenu(*endMenu_, model_->EndMenu(), end_);
+    return endMenu_;
+}
+
+void CDlgImportElite::done(int result) {
+    if (Searching()) {
+        // The search checks for a stop every hundred lines: the wait is short.
+        runner_->StopAndWait();
+        progress_.reset();
+        RefreshButtons();
+    }
+    if (!closed_) {
+        ReadFields();
+        model_->Close();
+        closed_ = true;
+    }
+    QDialog::done(result);
+}
+
+namespace {
+
+// One order's run: its runner and its progress window, gone once the order is carried out.
+class ImportOrderRun : public QObject {
+public:
+    // Owned by the window when there is one (it goes before the station), else by the station;
+    // the end of the event loop stops the run before either goes.
+    ImportOrderRun(QWidget* owner, Station& station)
+        : QObject(owner != nullptr ? static_cast<QObject*>(owner) : &station), station_(station), owner_(owner) {
+        if (QCoreApplication* app = QCoreApplication::instance()) {
+            connect(app, &QCoreApplication::aboutToQuit, this, [this] {
+                progress_.reset();
+                if (runner_) runner_->StopAndWait();
+            });
+        }
+    }
+    ~ImportOrderRun() override {
+        progress_.reset();
+        runner_.reset();
+    }
+
+    void Start(const ImportOrder& order, const FoundDetections& found) {
+        runner_ = std::make_unique<ImportRunner>(station_.Sounds(), &station_.Events());
+        connect(runner_.get(), &ImportRunner::orderFinished, this, [this] {
+            progress_.reset();
+            const std::string error = runner_->OrderResult().error;
+            if (!error.empty()) station_.Prompt().Warn(error);
+            deleteLater();
+        });
+        runner_->StartOrder(order, found, Settings().absClock.load() != 0);
+        if (!station_.Headless()) {
+            progress_ = std::make_unique<ProgressDialog>(*runner_->Progress());
+            progress_->Create(owner_);
+        }
+    }
+
+private:
+    Station& station_;
+    QPointer<QWidget> owner_;
+    std::unique_ptr<ImportRunner> runner_;
+    std::unique_ptr<ProgressDialog> progress_;
+};
+
+}  // namespace
+
+QObject* StartImportOrder(QWidget* owner, Station& station, const ImportOrder& order, const FoundDetections& found) {
+    if (order.action == ImportAction::None) {
+        if (SoundPlayer* sounds = station.Sounds()) sounds->Play(StationSound::Completion);
+        return nullptr;
+    }
+    auto run = std::make_unique<ImportOrderRun>(owner, station);
+    run->Start(order, found);
+    // Owned by its QObject parent from here on; it deletes itself when done.
+    return run.release();
+}
+
+void RunImportDialog(QWidget* parent, Station& station) {
+    ImportOrder order;
+    FoundDetections found;
+    {
+        CDlgImportElite dialog(station, parent);
+        dialog.exec();
+        order = dialog.Model().Order();
+        if (order.action != ImportAction::None) found = dialog.Model().Found();
+    }
+    StartImportOrder(parent, station, order, found);
+}
+
+}  // namespace winorvex
