@@ -29,7 +29,7 @@ for lang in fr en; do
   picture="$out_abs/main-window-$lang.png"
   rm -f "$picture"
   # The station's own time-out is the picture; this one only guards against a hang.
-  WINORVEX_SCREENSHOT="$picture" WINORVEX_SCREENSHOT_DELAY_MS="$DELAY_MS" \
+  WINORVEX_SCREENSHOT="$picture" WINORVEX_SCREENSHOT_DELAY_MS="$DELAY_MS" WINORVEX_SCREENSHOT_DIALOGS=1 \
     timeout 120 xvfb-run -a -s "-screen 0 1280x900x24" "$BIN" --demo --lang "$lang" || true
   if [ -s "$picture" ]; then
     echo "screenshots: $picture"

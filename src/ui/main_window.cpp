@@ -125,7 +125,9 @@ MainWindow::MainWindow(Station& station, QWidget* parent) : QDialog(parent), sta
     RefreshDayOffset(station_.DayOffsetHours());
     resize(1100, 760);
 
+    ScheduleDialogPictures();
     ScheduleScreenshotFromEnvironment(*this, [this] {
+        SaveOpenDialogPictures();
         // A dialog open meanwhile (the configuration at start) runs its own event loop: end it
         // first, then shut down from the window's loop.
         for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -384,6 +386,37 @@ void MainWindow::ShowBalloon(const QString& title, const QString& text, int anch
     QString html = QStringLiteral("<b>%1</b><br>%2").arg(title.toHtmlEscaped(), text.toHtmlEscaped());
     html.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
     QToolTip::showText(at, WrappedTipHtml(html), anchor, QRect(), kBalloonMs);
+}
+
+// With WINORVEX_SCREENSHOT_DIALOGS set as well, the pictures also show the dialogs: the
+// configuration that opened by itself, then the insertion of a detection, each saved beside the
+// window's picture as "<picture>-<dialog>.png".
+void MainWindow::ScheduleDialogPictures() {
+    if (qEnvironmentVariable("WINORVEX_SCREENSHOT").isEmpty() ||
+        qEnvironmentVariableIsEmpty("WINORVEX_SCREENSHOT_DIALOGS")) {
+        return;
+    }
+    QTimer::singleShot(2000, this, [this] {
+        SaveOpenDialogPictures();
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QDialog*>(widget);
+            if (dialog != nullptr && dialog != this && dialog->isVisible()) dialog->reject();
+        }
+        QTimer::singleShot(300, this, [this] { commands_->OpenInsertion(); });
+    });
+}
+
+void MainWindow::SaveOpenDialogPictures() {
+    const QString picture = qEnvironmentVariable("WINORVEX_SCREENSHOT");
+    if (picture.isEmpty() || qEnvironmentVariableIsEmpty("WINORVEX_SCREENSHOT_DIALOGS")) return;
+    QString base = picture;
+    if (base.endsWith(QStringLiteral(".png"))) base.chop(4);
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog == nullptr || dialog == this || !dialog->isVisible()) continue;
+        const QString name = QString::fromLatin1(dialog->metaObject()->className()).section(QStringLiteral("::"), -1);
+        SaveWindowPicture(*dialog, base + QLatin1Char('-') + name.toLower() + QStringLiteral(".png"));
+    }
 }
 
 void MainWindow::OpenConfigurationAfterStart() {

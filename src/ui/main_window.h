@@ -57,6 +57,8 @@ private:
     void ShowBalloon(const QString& title, const QString& text, int anchorControl);
     QWidget* WidgetForControl(int control) const;
     void OpenAbout();
+    void ScheduleDialogPictures();
+    void SaveOpenDialogPictures();
     void Finish();
 
     Station& station_;
