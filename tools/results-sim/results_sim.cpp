@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -252,6 +253,11 @@ void ResultsSimulator::HandleLine(std::string line) {
     Send(Utf8ToWindows1252(answer) + "\r\n");
 }
 
+std::map<std::string, std::int64_t> ResultsSimulator::FirstReceipts() const {
+    std::lock_guard lock(mutex_);
+    return firstReceipts_;
+}
+
 void ResultsSimulator::AnswerDetection(std::string_view inside) {
     const std::vector<std::string> fields = SplitTabs(inside);
     if (fields.size() < 5 || fields[1].empty() || fields[2].empty()) {
@@ -268,8 +274,12 @@ void ResultsSimulator::AnswerDetection(std::string_view inside) {
     bool repeat = false;
     RecordFormat format;
     std::optional<int> forced;
+    const std::int64_t now =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
     {
         std::lock_guard lock(mutex_);
+        firstReceipts_.emplace(detector + "\t" + bibText, now);
         int& times = received_[detector + "\t" + bibText + "\t" + time];
         repeat = ++times > 1;
         ++counts_.detections;

@@ -84,6 +84,9 @@ public:
     std::map<std::string, int> Received() const;
     // Every line received, in order (requests included), for tests that look at the bytes.
     std::vector<std::string> Lines() const;
+    // "detector\tbib" -> steady-clock nanoseconds of the first "AddRixClock" of that runner at that
+    // detector, for latency measurements (a benchmark gives each read its own bib).
+    std::map<std::string, std::int64_t> FirstReceipts() const;
 
 private:
     struct Action {
@@ -112,7 +115,8 @@ private:
     // Server thread only.
     UniqueFd client_;
     std::string pending_;
-    std::map<std::string, int> passes_;  // "detector\tbib" -> passes
+    std::map<std::string, int> passes_;                  // "detector\tbib" -> passes
+    std::map<std::string, std::int64_t> firstReceipts_;  // guarded by mutex_
     struct Ranks {
         int overall = 0;
         int sex = 0;
