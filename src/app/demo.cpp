@@ -31,24 +31,37 @@ DemoReaders::~DemoReaders() {
     }
 }
 
-std::string DemoReaders::SimulatorProgram() {
-    if (const char* env = std::getenv("WINORVEX_BOX_SIM"); env != nullptr && *env != '\0') return env;
-#ifdef WINORVEX_BOX_SIM_PATH
-    if (QFileInfo(QString::fromUtf8(WINORVEX_BOX_SIM_PATH)).isExecutable()) return WINORVEX_BOX_SIM_PATH;
-#endif
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/orvex-box-sim");
+namespace {
+
+// A simulator program: the environment variable, else the one built with the station, else the
+// one beside the station, else PATH.
+std::string FindProgram(const char* variable, const char* built, const char* name) {
+    if (const char* env = std::getenv(variable); env != nullptr && *env != '\0') return env;
+    if (built != nullptr && QFileInfo(QString::fromUtf8(built)).isExecutable()) return built;
+    const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QString::fromUtf8(name);
     if (QFileInfo(beside).isExecutable()) return beside.toStdString();
-    return QStandardPaths::findExecutable(QStringLiteral("orvex-box-sim")).toStdString();
+    return QStandardPaths::findExecutable(QString::fromUtf8(name)).toStdString();
+}
+
+#ifdef WINORVEX_BOX_SIM_PATH
+constexpr const char* kBuiltBoxSim = WINORVEX_BOX_SIM_PATH;
+#else
+constexpr const char* kBuiltBoxSim = nullptr;
+#endif
+#ifdef WINORVEX_RESULTS_SIM_PATH
+constexpr const char* kBuiltResultsSim = WINORVEX_RESULTS_SIM_PATH;
+#else
+constexpr const char* kBuiltResultsSim = nullptr;
+#endif
+
+}  // namespace
+
+std::string DemoReaders::SimulatorProgram() {
+    return FindProgram("WINORVEX_BOX_SIM", kBuiltBoxSim, "orvex-box-sim");
 }
 
 std::string DemoReaders::ResultsSimulatorProgram() {
-    if (const char* env = std::getenv("WINORVEX_RESULTS_SIM"); env != nullptr && *env != '\0') return env;
-#ifdef WINORVEX_RESULTS_SIM_PATH
-    if (QFileInfo(QString::fromUtf8(WINORVEX_RESULTS_SIM_PATH)).isExecutable()) return WINORVEX_RESULTS_SIM_PATH;
-#endif
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/winorvex-results-sim");
-    if (QFileInfo(beside).isExecutable()) return beside.toStdString();
-    return QStandardPaths::findExecutable(QStringLiteral("winorvex-results-sim")).toStdString();
+    return FindProgram("WINORVEX_RESULTS_SIM", kBuiltResultsSim, "winorvex-results-sim");
 }
 
 bool DemoReaders::StartChild(const std::string& program, const QStringList& arguments, const QString& ready,

@@ -425,20 +425,20 @@ void Station::ExportAllDetections() {
 
 void Station::ClearLogWindow() {
     logLines_->Clear();
-    lastSpoken_.clear();
+    speech_->Forget();
     if (services_.sounds != nullptr) services_.sounds->Play(StationSound::Completion);
 }
 
 void Station::ClearDetectionsPane() {
     detections_->Clear();
-    lastSpoken_.clear();
+    speech_->Forget();
     if (services_.sounds != nullptr) services_.sounds->Play(StationSound::Completion);
 }
 
 void Station::ClearResultsPane() {
     resultsPane_->Clear();
     emit resultsPaneChanged();
-    lastSpoken_.clear();
+    speech_->Forget();
     if (services_.sounds != nullptr) services_.sounds->Play(StationSound::Completion);
 }
 

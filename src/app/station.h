@@ -239,7 +239,6 @@ private:
     QString runnerName_;
     QString runnerRank_;
     QString runnerTime_;
-    std::string lastSpoken_;
 
     QTimer dayOffsetTimer_;      // 33861
     QTimer statusRefreshTimer_;  // 17732

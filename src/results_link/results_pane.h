@@ -50,6 +50,8 @@ public:
     // empty text; only a text returned becomes the last one said.
     std::string Choose(std::string_view candidate, bool speechWanted);
     const std::string& LastSpoken() const { return last_; }
+    // A pane was cleared: the next name is said even if it was the last one said.
+    void Forget() { last_.clear(); }
 
 private:
     std::string last_;

@@ -60,6 +60,9 @@ TEST(SpeechChooser, NeverSaysTheSameNameTwiceInARow) {
     EXPECT_EQ(speech.Choose("Anne  PETIT", false), "");
     EXPECT_EQ(speech.LastSpoken(), "Marie  DUPONT");
     EXPECT_EQ(speech.Choose("Anne  PETIT", true), "Anne  PETIT");
+    // A cleared pane forgets the last name: the same runner is said again.
+    speech.Forget();
+    EXPECT_EQ(speech.Choose("Anne  PETIT", true), "Anne  PETIT");
 }
 
 }  // namespace
