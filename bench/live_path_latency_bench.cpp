@@ -25,27 +25,14 @@
 #include "results_link/direct_connection.h"
 #include "results_sim.h"
 #include "simulator.h"
+#include "station_bench_setup.h"
 
 namespace {
 
 using namespace winorvex;
+using bench::RunUntil;
+using bench::SilentPrompt;
 using Clock = std::chrono::steady_clock;
-
-class SilentPrompt final : public OperatorPrompt {
-public:
-    bool AskYesNo(std::string_view, bool defaultYes) override { return defaultYes; }
-    void Warn(std::string_view) override {}
-    void Inform(std::string_view) override {}
-};
-
-bool RunUntil(const std::function<bool()>& done, std::chrono::seconds deadline) {
-    const auto end = Clock::now() + deadline;
-    while (!done()) {
-        if (Clock::now() > end) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 // seq -> send time of one reader's latency log.
 std::vector<std::int64_t> SendTimes(const std::string& path) {
@@ -80,19 +67,8 @@ int main(int argc, char** argv) {
         }
     }
     QCoreApplication app(argc, argv);
-    const std::string folder =
-        (std::filesystem::temp_directory_path() / ("winorvex-latency-" + std::to_string(::getpid()))).string();
-    std::filesystem::create_directories(folder);
-    ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-    SetDataFolderOverride(folder);
-    {
-        // One chip per read: chip n is bib 1000 + n, so a read is known by its detector and bib.
-        std::ofstream table(folder + "/OrvexTable.dtb");
-        for (std::uint32_t n = 1; n <= count; ++n) {
-            const sim::ChipId chip = sim::GeneratedChip(n);
-            table << 1000 + n << ' ' << std::string(chip.data(), chip.size()) << "\r\n";
-        }
-    }
+    // One chip per read: chip n is bib 1000 + n, so a read is known by its detector and bib.
+    const std::string folder = bench::MakeDataFolder("winorvex-latency", count);
     results_sim::Options resultsOptions;
     resultsOptions.port = 0;
     resultsOptions.quiet = true;
@@ -117,16 +93,7 @@ int main(int argc, char** argv) {
         options.start_paused = true;
         options.quiet = true;
         options.latency_log = folder + "/latency-" + std::to_string(b) + ".log";
-        readers.push_back(std::make_unique<sim::Simulator>(options));
-        if (!readers.back()->Start(&error)) {
-            std::fprintf(stderr, "reader simulator: %s\n", error.c_str());
-            return 1;
-        }
-        const std::string i = std::to_string(b);
-        WriteSettingText("OrvexBoxes", "BoxHost" + i, "127.0.0.1", ini);
-        WriteSettingInt("OrvexBoxes", "BoxPort" + i, readers.back()->port(), ini);
-        WriteSettingText("OrvexBoxes", "BoxIdDetector" + i, std::to_string(31 + b), ini);
-        WriteSettingInt("OrvexBoxes", "BoxSidePort" + i, readers.back()->side_port(), ini);
+        if (bench::AddReader(readers, options, ini, b) == nullptr) return 1;
     }
 
     SilentPrompt prompt;

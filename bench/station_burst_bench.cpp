@@ -27,6 +27,7 @@
 #include "core/settings.h"
 #include "detections/result_list.h"
 #include "simulator.h"
+#include "station_bench_setup.h"
 #ifdef WINORVEX_BENCH_WINDOW
 #include "ui/main_window.h"
 #endif
@@ -34,14 +35,9 @@
 namespace {
 
 using namespace winorvex;
+using bench::RunUntil;
+using bench::SilentPrompt;
 using Clock = std::chrono::steady_clock;
-
-class SilentPrompt final : public OperatorPrompt {
-public:
-    bool AskYesNo(std::string_view, bool defaultYes) override { return defaultYes; }
-    void Warn(std::string_view) override {}
-    void Inform(std::string_view) override {}
-};
 
 long ResidentKilobytes() {
     std::ifstream status("/proc/self/status");
@@ -75,15 +71,6 @@ private:
     QElapsedTimer clock_;
     qint64 longest_ = 0;
 };
-
-bool RunUntil(const std::function<bool()>& done, std::chrono::seconds deadline) {
-    const auto end = Clock::now() + deadline;
-    while (!done()) {
-        if (Clock::now() > end) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -122,18 +109,7 @@ int main(int argc, char** argv) {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
 
-    const std::string folder =
-        std::filesystem::temp_directory_path() / ("winorvex-burst-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-    SetDataFolderOverride(folder);
-    {
-        std::ofstream table(folder + "/OrvexTable.dtb");
-        for (std::uint32_t n = 1; n <= 5000; ++n) {
-            const sim::ChipId chip = sim::GeneratedChip(n);
-            table << 1000 + n << ' ' << std::string(chip.data(), chip.size()) << "\r\n";
-        }
-    }
+    const std::string folder = bench::MakeDataFolder("winorvex-burst", 5000);
     const std::string ini = folder + "/WinORVEX.ini";
     // Every read of the burst is a new passage: no repeat gap drops one.
     WriteSettingInt("Settings", "GOrvexIgnoreInputMsDelta", 0, ini);
@@ -148,17 +124,7 @@ int main(int argc, char** argv) {
         options.count = paced;
         options.chip_count = 5000;
         options.quiet = true;
-        readers.push_back(std::make_unique<sim::Simulator>(options));
-        std::string error;
-        if (!readers.back()->Start(&error)) {
-            std::fprintf(stderr, "simulator: %s\n", error.c_str());
-            return 1;
-        }
-        const std::string i = std::to_string(b);
-        WriteSettingText("OrvexBoxes", "BoxHost" + i, "127.0.0.1", ini);
-        WriteSettingInt("OrvexBoxes", "BoxPort" + i, readers.back()->port(), ini);
-        WriteSettingText("OrvexBoxes", "BoxIdDetector" + i, std::to_string(31 + b), ini);
-        WriteSettingInt("OrvexBoxes", "BoxSidePort" + i, readers.back()->side_port(), ini);
+        if (bench::AddReader(readers, options, ini, b) == nullptr) return 1;
     }
 
     SilentPrompt prompt;
