@@ -48,6 +48,7 @@ void COrvexBox::LoadSettings(int index) {
     const std::string detectorId =
         ReadSettingText(keys::kOrvexBoxes, Format("BoxIdDetector%d", index), CComBox::kDefaultDetectorId);
     sidePort_.store(ReadSettingInt(keys::kOrvexBoxes, Format("BoxSidePort%d", index), kDefaultSidePort));
+    ftpPort_.store(ReadSettingInt(keys::kOrvexBoxes, Format("BoxFtpPort%d", index), kDefaultFtpPort));
     SetBoxNumber(index + 1);
 
     // Only a change of kind replaces the transport: the same kind keeps its object (and its link).
@@ -87,12 +88,19 @@ bool COrvexBox::OpenDownloadFile(const std::string& path, bool append) {
     std::lock_guard lock(downloadMutex_);
     downloadFile_.reset();
     downloadFile_.reset(std::fopen(path.c_str(), append ? "a" : "w"));
+    downloadPath_ = downloadFile_ ? path : std::string();
     return downloadFile_ != nullptr;
 }
 
 void COrvexBox::CloseDownloadFile() {
     std::lock_guard lock(downloadMutex_);
     downloadFile_.reset();
+    downloadPath_.clear();
+}
+
+std::string COrvexBox::DownloadFilePath() const {
+    std::lock_guard lock(downloadMutex_);
+    return downloadPath_;
 }
 
 bool COrvexBox::IsDownloadFileOpen() const {

@@ -24,6 +24,8 @@ class COrvexBox {
 public:
     static constexpr int kSlotCount = 4;
     static constexpr int kDefaultSidePort = 9999;
+    // Where ELITE readers serve their own log files.
+    static constexpr int kDefaultFtpPort = 21;
     // The side service answers at once; past this the operator's window would seem frozen.
     static constexpr int kDefaultSideReplyTimeoutMs = 5000;
     // Pause between the commands of a download sequence, so that the reader takes them one by one.
@@ -35,11 +37,13 @@ public:
     COrvexBox& operator=(const COrvexBox&) = delete;
 
     // ---- Slot settings (section "OrvexBoxes", index 0..3 for slots 1..4) ----
-    // Reads "BoxHost%d", "BoxPort%d", "BoxIdDetector%d" (and the optional "BoxSidePort%d"), sets the
+    // Reads "BoxHost%d", "BoxPort%d", "BoxIdDetector%d" (and the optional "BoxSidePort%d" and
+    // "BoxFtpPort%d"), sets the
     // box number to index + 1, gives the transport kind the host calls for, and hands the
     // parameters to the transport.
     void LoadSettings(int index);
-    // Writes the three keys from the transport's parameters ("BoxSidePort%d" is never written).
+    // Writes the three keys from the transport's parameters (the side and FTP ports are never
+    // written).
     void SaveSettings(int index) const;
     // The transport a slot with this host needs.
     static std::unique_ptr<CComBox> MakeTransportFor(const std::string& host);
@@ -61,6 +65,8 @@ public:
     bool OpenDownloadFile(const std::string& path, bool append = false);
     void CloseDownloadFile();
     bool IsDownloadFileOpen() const;
+    // The path of the download file while it is open, else empty.
+    std::string DownloadFilePath() const;
     // Writes the line and a line feed as one unit and counts it; false when no file is open.
     bool WriteDownloadLine(std::string_view line);
 
@@ -98,6 +104,8 @@ public:
     int InsertMarkerElite(const std::string& label, std::string& error);
     int SidePort() const { return sidePort_.load(); }
     void SetSidePort(int port) { sidePort_.store(port); }
+    int FtpPort() const { return ftpPort_.load(); }
+    void SetFtpPort(int port) { ftpPort_.store(port); }
     int SideReplyTimeoutMs() const { return sideReplyTimeoutMs_.load(); }
     void SetSideReplyTimeoutMs(int milliseconds) { sideReplyTimeoutMs_.store(milliseconds); }
 
@@ -117,6 +125,7 @@ private:
     std::atomic<int> boxNumber_{0};
     mutable std::mutex downloadMutex_;
     std::unique_ptr<std::FILE, FileCloser> downloadFile_;
+    std::string downloadPath_;  // guarded by downloadMutex_
     std::unique_ptr<CComBox> transport_;
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> downloading_{false};
@@ -126,6 +135,7 @@ private:
     std::atomic<int> clearingPercent_{-1};
     std::atomic<bool> threadRunning_{false};
     std::atomic<int> sidePort_{kDefaultSidePort};
+    std::atomic<int> ftpPort_{kDefaultFtpPort};
     std::atomic<int> sideReplyTimeoutMs_{kDefaultSideReplyTimeoutMs};
 
     std::mutex pauseMutex_;

@@ -18,14 +18,19 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/download_boxes.h"
 #include "app/import_runner.h"
 #include "app/progress.h"
 #include "app/station.h"
 #include "core/station_events.h"
 #include "core/station_settings.h"
+#include "core/text_format.h"
+#include "reader/box_manager.h"
 #include "import/import_choices.h"
 #include "import/import_dialog_model.h"
 #include "ui/config_dialog.h"
+#include "ui/ftp_tty_log_dialog.h"
+#include "ui/handheld_download_dialog.h"
 #include "ui/progress_dialog.h"
 #include "ui/qt_text.h"
 #include "ui/ui_text.h"
@@ -38,6 +43,8 @@ QGroupBox* Step(const QString& title, QWidget* parent) {
     auto* box = new QGroupBox(title, parent);
     return box;
 }
+
+constexpr int kDownloadWaitPollMs = 200;
 
 QToolButton* DotsButton(QWidget* parent) {
     auto* button = new QToolButton(parent);
@@ -66,10 +73,13 @@ CDlgImportElite::CDlgImportElite(Station& station, QWidget* parent)
 
     connect(runner_.get(), &ImportRunner::informationLines, this, &CDlgImportElite::AddInformation);
     connect(runner_.get(), &ImportRunner::searchFinished, this, &CDlgImportElite::SearchEnded);
+    downloadWait_.setInterval(kDownloadWaitPollMs);
+    connect(&downloadWait_, &QTimer::timeout, this, &CDlgImportElite::CheckDownloadWait);
 }
 
 CDlgImportElite::~CDlgImportElite() {
     // The window goes before the state it shows; the work stops before the dialog's members go.
+    waitProgress_.reset();
     progress_.reset();
     runner_.reset();
 }
@@ -85,6 +95,10 @@ void CDlgImportElite::BuildLayout() {
     logMenu_ = new QMenu(this);
     logMenu_->addAction(T("Sélectionner un fichier sur votre disque", "Select a file on your disk"), this,
                         &CDlgImportElite::ChooseLogFile);
+    logMenu_->addAction(T("Récupérer les données de votre boîtier ELITE", "Get data from your ELITE box"), this,
+                        &CDlgImportElite::DownloadFromElite);
+    logMenu_->addAction(T("Récupérer les données de votre Pistolet", "Get data from your HANDHELD reader"), this,
+                        &CDlgImportElite::DownloadFromHandheld);
     logButton_->setMenu(logMenu_);
     logButton_->setPopupMode(QToolButton::InstantPopup);
     fileRow->addWidget(logFile_, 1);
@@ -257,9 +271,70 @@ void CDlgImportElite::Focus(ImportDialogField field) {
     }
 }
 
+void CDlgImportElite::TakeDownload(const std::string& path, const std::string& detector) {
+    if (path.empty()) return;
+    model_->TakeDownloadedFile(path, detector);
+    logFile_->setText(Q(model_->logFile));
+    detector_->setCurrentIndex(model_->detectorIndex);
+    RefreshButtons();
+}
+
+void CDlgImportElite::DownloadFromElite() {
+    const DownloadedLog log = RunFtpTtyLogDialog(this, station_);
+    TakeDownload(log.path, log.detector);
+}
+
+void CDlgImportElite::DownloadFromHandheld() {
+    const DownloadedLog log = RunHandheldDownloadDialog(this, station_);
+    TakeDownload(log.path, log.detector);
+}
+
+bool CDlgImportElite::DownloadFinished() {
+    const int box = BoxDownloadingInto(station_.Boxes(), model_->logFile);
+    if (box == 0) return true;
+    // The box's worker still replays the reader's memory into the file: a search now would import
+    // part of it and report it whole.
+    waitPath_ = model_->logFile;
+    waitState_ = std::make_unique<ProgressState>(Tr("Téléchargement en cours", "Download in progress"));
+    waitState_->SetStatus(Format(Tr("Attente de la fin du téléchargement du boîtier %d...",
+                                    "Waiting for the end of the download of box %d..."),
+                                 box));
+    waitProgress_ = std::make_unique<ProgressDialog>(*waitState_);
+    waitProgress_->Create(this);
+    downloadWait_.start();
+    CheckDownloadWait();
+    return false;
+}
+
+void CDlgImportElite::CheckDownloadWait() {
+    if (!waitState_) return;
+    const int box = BoxDownloadingInto(station_.Boxes(), waitPath_);
+    if (box != 0 && !waitState_->CheckCancel()) {
+        waitState_->SetCountText(Format(Tr("%d détections reçues", "%d detections received"),
+                                        station_.Boxes().Box(box).DownloadedCount()));
+        return;
+    }
+    const bool finished = box == 0;
+    EndDownloadWait();
+    if (finished) {
+        Search();
+        return;
+    }
+    AddInformation({Q(Format(Tr("Recherche non lancée : le téléchargement dans %s n'est pas terminé.",
+                                "Search not started: the download into %s is not finished."),
+                             waitPath_.c_str()))});
+}
+
+void CDlgImportElite::EndDownloadWait() {
+    downloadWait_.stop();
+    waitProgress_.reset();
+    waitState_.reset();
+}
+
 void CDlgImportElite::Search() {
-    if (Searching()) return;
+    if (Searching() || WaitingForDownload()) return;
     ReadFields();
+    if (!DownloadFinished()) return;
     SearchPreparation prep = model_->PrepareSearch();
     // The day correction follows the picked date even when a field is refused.
     dayCorrection_->setCurrentIndex(model_->dayCorrection);
@@ -334,6 +409,7 @@ QMenu* CDlgImportElite::EndMarkerMenu() {
 }
 
 void CDlgImportElite::done(int result) {
+    EndDownloadWait();
     if (Searching()) {
         // The search checks for a stop every hundred lines: the wait is short.
         runner_->StopAndWait();

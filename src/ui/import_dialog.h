@@ -4,6 +4,7 @@
 // progress window, the detector and the day correction, and the Import and Save buttons. After
 // it closes, RunImportDialog carries out its order off the station thread as well.
 #include <QDialog>
+#include <QTimer>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -26,6 +27,7 @@ class CDetection;
 class ImportDialogModel;
 class ImportRunner;
 class ProgressDialog;
+class ProgressState;
 class Station;
 struct ImportOrder;
 struct MarkerMenuEntry;
@@ -69,6 +71,15 @@ public:
     QLabel* FoundCount() const { return found_; }
     QPushButton* ClearButton() const { return clear_; }
 
+    // A file a download dialog wrote: into the file field, and the box's identifier selected
+    // when the download names one.
+    void TakeDownload(const std::string& path, const std::string& detector);
+    // The two download entries of the "..." menu.
+    void DownloadFromElite();
+    void DownloadFromHandheld();
+    // Search waits for the end of a handheld download still writing its file.
+    bool WaitingForDownload() const { return downloadWait_.isActive(); }
+
     // The buttons' work, callable without a click.
     void Search();
     void Import();
@@ -89,11 +100,19 @@ private:
     void ChooseLogFile();
     void ChooseOutputFile();
     void FillMarkerMenu(QMenu& menu, const std::vector<MarkerMenuEntry>& entries, QLineEdit* field);
+    // True when Search may go on now; otherwise it waits (progress window) and searches at the end.
+    bool DownloadFinished();
+    void CheckDownloadWait();
+    void EndDownloadWait();
 
     Station& station_;
     std::unique_ptr<ImportDialogModel> model_;
     std::unique_ptr<ImportRunner> runner_;
     std::unique_ptr<ProgressDialog> progress_;
+    std::unique_ptr<ProgressState> waitState_;
+    std::unique_ptr<ProgressDialog> waitProgress_;
+    QTimer downloadWait_;
+    std::string waitPath_;
     bool closed_ = false;
 
     QLineEdit* logFile_ = nullptr;

@@ -52,6 +52,7 @@ std::string UsageText() {
            "  --latency-log FILE     \"seq send_ns\" per read (steady clock)\n"
            "  --stdin-control        also take control commands from standard input\n"
            "  --seed N               seed of repeats and garbage (default 1)\n"
+           "  --clear-step-ms N      pause between the four steps of a memory clearing (default 50)\n"
            "  --quiet                no notes on standard error\n"
            "  --serial               the reader on a serial line: a pseudo-terminal whose port the\n"
            "                         ready line names (serial=/dev/pts/N); --port defaults to 0\n";
@@ -142,6 +143,9 @@ bool ParseOptions(const std::vector<std::string>& args, Options* o, bool* help, 
             o->log_file = value;
         } else if (flag("--latency-log")) {
             o->latency_log = value;
+        } else if (flag("--clear-step-ms")) {
+            if (!integer(1, 60'000)) return false;
+            o->clear_step_ms = static_cast<int>(n);
         } else if (flag("--seed")) {
             if (!integer(0, INT64_MAX)) return false;
             o->seed = static_cast<uint64_t>(n);

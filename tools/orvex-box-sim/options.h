@@ -27,6 +27,7 @@ struct Options {
     uint64_t seed = 1;
     bool quiet = false;   // no notes on standard error
     bool serial = false;  // also a serial line (pseudo-terminal); the main port then defaults to any free port
+    int clear_step_ms = 50;  // pause between the progress steps of a memory clearing
 };
 
 // Parses the arguments after the program name. False with a message on a bad argument; `help`

@@ -8,7 +8,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kClearStepGap = 50ms;
 constexpr int kClearSteps = 4;  // 25 %, 50 %, 75 %, 100 %
 constexpr uint8_t kClearTotal = 100;
 constexpr std::size_t kMaxOverlong = std::size_t{64} << 20;
@@ -133,7 +132,7 @@ ReaderEngine::Clock::time_point ReaderEngine::Produce(std::string& out, std::siz
                 clear_step_ = -1;
             } else {
                 AppendClearingProgress(out, static_cast<uint8_t>(kClearTotal * clear_step_ / kClearSteps), kClearTotal);
-                next_clear_step_ += kClearStepGap;
+                next_clear_step_ += options_.clear_step;
             }
         }
         if (clear_step_ >= 0) next = std::min(next, next_clear_step_);
@@ -296,7 +295,7 @@ void ReaderEngine::HandleLogging(std::string_view data, uint8_t length, std::str
         ack();
     } else if (data == "d0") {
         clear_step_ = 0;
-        next_clear_step_ = now + kClearStepGap;
+        next_clear_step_ = now + options_.clear_step;
     } else if (data.size() == 6 && data.substr(0, 4) == "0701") {
         // The third byte is the period in tenths of a second.
         const int tenths = std::stoi(std::string(data.substr(4)), nullptr, 16);

@@ -21,6 +21,7 @@ struct EngineOptions {
     uint64_t count = 0;  // live reads in all, 0 = endless
     bool start_paused = false;
     uint64_t seed = 1;  // garbage content
+    std::chrono::milliseconds clear_step{50};
 };
 
 enum class EngineAction { kNone, kPowerOff };

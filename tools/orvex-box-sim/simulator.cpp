@@ -35,6 +35,7 @@ bool Simulator::Start(std::string* error) {
     engine_options.count = options_.count;
     engine_options.start_paused = options_.start_paused;
     engine_options.seed = options_.seed;
+    engine_options.clear_step = std::chrono::milliseconds(options_.clear_step_ms);
     const auto note = [this](const std::string& text) { Note(text); };
     auto engine = std::make_unique<ReaderEngine>(
         engine_options, ChipSource(std::move(chips), options_.repeat_percent, options_.markers, options_.seed), clock_,

@@ -1,0 +1,169 @@
+#include "ui/handheld_download_dialog.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/station.h"
+#include "core/log.h"
+#include "core/settings.h"
+#include "core/station_events.h"
+#include "ui/qt_text.h"
+#include "ui/ui_text.h"
+
+namespace winorvex {
+
+namespace {
+constexpr int kFirstRefreshMs = 200;
+}  // namespace
+
+CDlgHandheldDownload::CDlgHandheldDownload(Station& station, QWidget* parent, HandheldTimings timings)
+    : QDialog(parent), prompt_(station.Prompt()), model_(station.Boxes(), station.Sounds(), timings) {
+    setWindowTitle(T("Téléchargement de détections Pistolet", "Handheld reader download"));
+    BuildLayout();
+    for (const DeclaredBox& box : model_.Boxes()) boxes_->addItem(Q(box.text), box.boxNumber);
+    folder_->setText(Q(ReadDownloadFolder(kDownloadHandheldSection, kDownloadHandheldPathKey)));
+    connect(&poll_, &QTimer::timeout, this, [this] {
+        if (model_.Tick()) ShowInformation();
+        FollowModel();
+    });
+    if (!model_.Boxes().empty()) {
+        boxes_->setCurrentIndex(0);
+        QTimer::singleShot(kFirstRefreshMs, this, &CDlgHandheldDownload::Refresh);
+    }
+    connect(boxes_, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
+}
+
+CDlgHandheldDownload::~CDlgHandheldDownload() { model_.Stop(); }
+
+void CDlgHandheldDownload::BuildLayout() {
+    auto* layout = new QVBoxLayout(this);
+
+    auto* boxRow = new QHBoxLayout();
+    boxes_ = new QComboBox(this);
+    refresh_ = new QPushButton(T("Rafraîchir", "Refresh"), this);
+    boxRow->addWidget(new QLabel(T("Boîtier", "Box"), this));
+    boxRow->addWidget(boxes_, 1);
+    boxRow->addWidget(refresh_);
+    layout->addLayout(boxRow);
+
+    information_ = new QListWidget(this);
+    information_->setMinimumHeight(120);
+    layout->addWidget(information_, 1);
+
+    auto* folderRow = new QHBoxLayout();
+    folder_ = new QLineEdit(this);
+    folderButton_ = new QToolButton(this);
+    folderButton_->setText(QStringLiteral("..."));
+    folderRow->addWidget(new QLabel(T("Répertoire local", "Local folder"), this));
+    folderRow->addWidget(folder_, 1);
+    folderRow->addWidget(folderButton_);
+    layout->addLayout(folderRow);
+
+    auto* buttons = new QHBoxLayout();
+    download_ = new QPushButton(T("Télécharger", "Download"), this);
+    clear_ = new QPushButton(T("Effacer les données du Pistolet...", "Clear the handheld reader..."), this);
+    record_ = new QPushButton(T("Enregistrement", "Recording"), this);
+    recordMenu_ = new QMenu(this);
+    recordMenu_->addAction(T("Démarrer l'enregistrement", "Start Record"), this, [this] { SetRecording(true); });
+    recordMenu_->addAction(T("Arrêter l'enregistrement", "Stop Record"), this, [this] { SetRecording(false); });
+    record_->setMenu(recordMenu_);
+    close_ = new QPushButton(T("Fermer", "Close"), this);
+    buttons->addWidget(download_);
+    buttons->addWidget(clear_);
+    buttons->addWidget(record_);
+    buttons->addStretch(1);
+    buttons->addWidget(close_);
+    layout->addLayout(buttons);
+
+    connect(refresh_, &QPushButton::clicked, this, &CDlgHandheldDownload::Refresh);
+    connect(download_, &QPushButton::clicked, this, &CDlgHandheldDownload::Download);
+    connect(clear_, &QPushButton::clicked, this, &CDlgHandheldDownload::ClearHandheld);
+    connect(close_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(folderButton_, &QToolButton::clicked, this, [this] {
+        const QString chosen = QFileDialog::getExistingDirectory(
+            this, T("Répertoire de téléchargement", "Download folder"), folder_->text());
+        if (!chosen.isEmpty()) folder_->setText(chosen);
+    });
+}
+
+void CDlgHandheldDownload::ShowInformation() {
+    information_->clear();
+    for (const std::string& line : model_.Information()) information_->addItem(Q(line));
+    information_->scrollToBottom();
+}
+
+void CDlgHandheldDownload::FollowModel() {
+    if (model_.CurrentPhase() == HandheldDownloadModel::Phase::Idle) {
+        poll_.stop();
+        return;
+    }
+    const int interval = static_cast<int>(model_.PollInterval().count());
+    if (!poll_.isActive() || poll_.interval() != interval) poll_.start(interval);
+}
+
+void CDlgHandheldDownload::Refresh() {
+    poll_.stop();
+    model_.Refresh(boxes_->currentIndex());
+    ShowInformation();
+    FollowModel();
+}
+
+void CDlgHandheldDownload::Download() {
+    const std::optional<std::string> folder = CheckDownloadFolder(StdText(folder_->text()), prompt_);
+    if (!folder) return;
+    folder_->setText(Q(*folder));
+    if (boxes_->currentIndex() < 0) return;
+    std::string error;
+    const std::optional<std::string> path = model_.StartDownload(boxes_->currentIndex(), *folder, error);
+    if (!path) {
+        // Closing now would hand the import a file that nobody writes.
+        if (!error.empty()) prompt_.Warn(error);
+        return;
+    }
+    poll_.stop();
+    result_ = {*path, {}};
+    WriteSettingText(kDownloadHandheldSection, kDownloadHandheldPathKey, *folder);
+    accept();
+}
+
+void CDlgHandheldDownload::ClearHandheld() {
+    if (boxes_->currentIndex() < 0) return;
+    if (!prompt_.AskYesNo(Tr("Voulez vous réellement effacer totalement les données enregistrées sur le Pistolet "
+                             "?\nToutes les données enregistrées seront effacées...",
+                             "Do you really want to clear handheld reader data?\nEverything will be cleared..."),
+                          false)) {
+        return;
+    }
+    poll_.stop();
+    model_.StartClearing(boxes_->currentIndex());
+    ShowInformation();
+    FollowModel();
+}
+
+void CDlgHandheldDownload::SetRecording(bool on) {
+    if (boxes_->currentIndex() < 0) return;
+    if (!model_.SetRecording(boxes_->currentIndex(), on)) ShowInformation();
+}
+
+void CDlgHandheldDownload::done(int result) {
+    poll_.stop();
+    model_.Stop();
+    if (result != QDialog::Accepted) result_ = {};
+    QDialog::done(result);
+}
+
+DownloadedLog RunHandheldDownloadDialog(QWidget* parent, Station& station) {
+    CDlgHandheldDownload dialog(station, parent);
+    dialog.exec();
+    return dialog.Result();
+}
+
+}  // namespace winorvex
