@@ -33,6 +33,7 @@ def main():
     parser.add_argument("--refuse-rename-existing", action="store_true")
     parser.add_argument("--cut-data-after", type=int, default=0)
     parser.add_argument("--read-limit", type=int, default=0)
+    parser.add_argument("--write-limit", type=int, default=0)
     args = parser.parse_args()
 
     logging.getLogger("pyftpdlib").addHandler(logging.NullHandler())
@@ -46,11 +47,13 @@ def main():
     if args.anonymous:
         authorizer.add_anonymous(args.root, perm=perms)
 
-    base_dtp = ThrottledDTPHandler if args.read_limit > 0 else DTPHandler
+    base_dtp = ThrottledDTPHandler if args.read_limit > 0 or args.write_limit > 0 else DTPHandler
 
     class Dtp(base_dtp):
         if args.read_limit > 0:
             read_limit = args.read_limit
+        if args.write_limit > 0:
+            write_limit = args.write_limit
 
         def handle_read(self):
             super().handle_read()

@@ -45,6 +45,10 @@ bool PyFtpServer::Start(const std::string& root, const Options& options, std::st
         args.emplace_back("--cut-data-after");
         args.push_back(std::to_string(options.cutDataAfter));
     }
+    if (options.writeLimit > 0) {
+        args.emplace_back("--write-limit");
+        args.push_back(std::to_string(options.writeLimit));
+    }
     if (options.readLimit > 0) {
         args.emplace_back("--read-limit");
         args.push_back(std::to_string(options.readLimit));

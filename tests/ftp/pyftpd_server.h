@@ -22,6 +22,7 @@ public:
         bool refuseRenameOntoExisting = false;
         long cutDataAfter = 0;  // bytes of an upload, then the data connection is closed
         long readLimit = 0;     // bytes/s an upload is read at; 0: no limit
+        long writeLimit = 0;    // bytes/s a download is sent at; 0: no limit
     };
 
     PyFtpServer() = default;
