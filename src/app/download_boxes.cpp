@@ -55,8 +55,8 @@ std::optional<std::string> CheckDownloadFolder(const std::string& typed, Operato
     if (error || !std::filesystem::is_directory(folder)) {
         // The reason after the message's own text: a missing right and a file in the way call for
         // different fixes.
-        std::string text = Format(Tr("Erreur de création du répertoire\n    %s  \n", "Cannot create folder\n    %s  \n"),
-                                  folder.c_str());
+        std::string text = Format(
+            Tr("Erreur de création du répertoire\n    %s  \n", "Cannot create folder\n    %s  \n"), folder.c_str());
         text += error ? error.message() : std::string(std::strerror(ENOTDIR));
         prompt.Warn(text);
         return std::nullopt;

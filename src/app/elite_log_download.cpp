@@ -14,7 +14,9 @@
 
 namespace winorvex {
 
-bool IsDetectionLogFile(const std::string& name) { return name.starts_with("tty") || name.starts_with("FS"); }
+bool IsDetectionLogFile(const std::string& name) {
+    return name.starts_with("tty") || name.starts_with("FS");
+}
 
 std::string EliteFtpSite(const DeclaredBox& box) {
     if (box.ftpPort <= 0 || box.ftpPort == 21) return box.host;

@@ -40,8 +40,8 @@ bool HandheldDownloadModel::Refresh(int index) {
     phase_ = Phase::Idle;
     // The line of a clearing that just ended stays above the new counters.
     std::vector<std::string> kept;
-    if (!information_.empty() && information_.back() == Tr("Effacement des données Pistolet terminé.",
-                                                           "Handheld reader detections cleared.")) {
+    if (!information_.empty() &&
+        information_.back() == Tr("Effacement des données Pistolet terminé.", "Handheld reader detections cleared.")) {
         kept.push_back(information_.back());
     }
     information_ = std::move(kept);
@@ -99,7 +99,7 @@ bool HandheldDownloadModel::TickDetail(Clock::time_point now) {
 }
 
 std::optional<std::string> HandheldDownloadModel::StartDownload(int index, const std::string& folder,
-                                                               std::string& error) {
+                                                                std::string& error) {
     COrvexBox* box = BoxAt(index);
     if (box == nullptr) {
         error.clear();

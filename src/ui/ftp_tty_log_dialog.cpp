@@ -116,8 +116,8 @@ bool CDlgFtpTtyLog::Launch(std::function<void()> work, Finish finish) {
     if (job_) return false;
     finish_ = std::move(finish);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    for (QWidget* button : {static_cast<QWidget*>(refresh_), static_cast<QWidget*>(download_),
-                            static_cast<QWidget*>(clearHistory_)}) {
+    for (QWidget* button :
+         {static_cast<QWidget*>(refresh_), static_cast<QWidget*>(download_), static_cast<QWidget*>(clearHistory_)}) {
         button->setEnabled(false);
     }
     job_ = std::make_unique<ProgressJob>(std::string(), [work = std::move(work)](ProgressState&) { work(); });
@@ -130,8 +130,8 @@ void CDlgFtpTtyLog::PollJob() {
     poll_.stop();
     job_.reset();
     QApplication::restoreOverrideCursor();
-    for (QWidget* button : {static_cast<QWidget*>(refresh_), static_cast<QWidget*>(download_),
-                            static_cast<QWidget*>(clearHistory_)}) {
+    for (QWidget* button :
+         {static_cast<QWidget*>(refresh_), static_cast<QWidget*>(download_), static_cast<QWidget*>(clearHistory_)}) {
         button->setEnabled(true);
     }
     Finish finish = std::move(finish_);
@@ -200,7 +200,8 @@ void CDlgFtpTtyLog::Download() {
     const std::string target = *folder;
     const FtpTimeouts timeouts = timeouts_;
     const std::atomic<bool>* abort = &abort_;
-    Launch([outcome, box, file, target, abort, timeouts] { *outcome = DownloadEliteLog(box, file, target, abort, timeouts); },
+    Launch([outcome, box, file, target, abort,
+            timeouts] { *outcome = DownloadEliteLog(box, file, target, abort, timeouts); },
            [this, outcome, box] {
                if (!outcome->ok) {
                    result_ = {};
@@ -233,7 +234,8 @@ void CDlgFtpTtyLog::ClearHistory() {
            [this, error, result] {
                if (*result != kSideOk) {
                    LogF(0, "## clear_history : %s", error->c_str());
-                   prompt_.Warn(Tr("Erreur lors de l'effacement de l'historique...", "Error when clearing history files..."));
+                   prompt_.Warn(
+                       Tr("Erreur lors de l'effacement de l'historique...", "Error when clearing history files..."));
                    return;
                }
                Refresh();

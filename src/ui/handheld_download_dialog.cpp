@@ -41,7 +41,9 @@ CDlgHandheldDownload::CDlgHandheldDownload(Station& station, QWidget* parent, Ha
     connect(boxes_, &QComboBox::currentIndexChanged, this, [this] { Refresh(); });
 }
 
-CDlgHandheldDownload::~CDlgHandheldDownload() { model_.Stop(); }
+CDlgHandheldDownload::~CDlgHandheldDownload() {
+    model_.Stop();
+}
 
 void CDlgHandheldDownload::BuildLayout() {
     auto* layout = new QVBoxLayout(this);

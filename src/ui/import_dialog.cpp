@@ -25,9 +25,9 @@
 #include "core/station_events.h"
 #include "core/station_settings.h"
 #include "core/text_format.h"
-#include "reader/box_manager.h"
 #include "import/import_choices.h"
 #include "import/import_dialog_model.h"
+#include "reader/box_manager.h"
 #include "ui/config_dialog.h"
 #include "ui/ftp_tty_log_dialog.h"
 #include "ui/handheld_download_dialog.h"
@@ -296,9 +296,9 @@ bool CDlgImportElite::DownloadFinished() {
     // part of it and report it whole.
     waitPath_ = model_->logFile;
     waitState_ = std::make_unique<ProgressState>(Tr("Téléchargement en cours", "Download in progress"));
-    waitState_->SetStatus(Format(Tr("Attente de la fin du téléchargement du boîtier %d...",
-                                    "Waiting for the end of the download of box %d..."),
-                                 box));
+    waitState_->SetStatus(Format(
+        Tr("Attente de la fin du téléchargement du boîtier %d...", "Waiting for the end of the download of box %d..."),
+        box));
     waitProgress_ = std::make_unique<ProgressDialog>(*waitState_);
     waitProgress_->Create(this);
     downloadWait_.start();
@@ -310,8 +310,8 @@ void CDlgImportElite::CheckDownloadWait() {
     if (!waitState_) return;
     const int box = BoxDownloadingInto(station_.Boxes(), waitPath_);
     if (box != 0 && !waitState_->CheckCancel()) {
-        waitState_->SetCountText(Format(Tr("%d détections reçues", "%d detections received"),
-                                        station_.Boxes().Box(box).DownloadedCount()));
+        waitState_->SetCountText(
+            Format(Tr("%d détections reçues", "%d detections received"), station_.Boxes().Box(box).DownloadedCount()));
         return;
     }
     const bool finished = box == 0;

@@ -79,6 +79,7 @@ public:
     void DownloadFromHandheld();
     // Search waits for the end of a handheld download still writing its file.
     bool WaitingForDownload() const { return downloadWait_.isActive(); }
+    ProgressDialog* DownloadWaitProgress() const { return waitProgress_.get(); }
 
     // The buttons' work, callable without a click.
     void Search();

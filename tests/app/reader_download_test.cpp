@@ -265,10 +265,12 @@ TEST_F(EliteDownloadTest, TheDestinationFolderIsTrimmedAndCreatedOnlyWhenTheOper
     WriteFile(scratch_.str() + "/taken", "x");
     EXPECT_FALSE(CheckDownloadFolder(scratch_.str() + "/taken/logs", operator_));
     ASSERT_EQ(operator_.warnings.size(), 2u);
-    EXPECT_EQ(operator_.warnings[1].rfind("Erreur de création du répertoire\n    " + scratch_.str() + "/taken/logs  \n", 0),
-              0u)
+    EXPECT_EQ(
+        operator_.warnings[1].rfind("Erreur de création du répertoire\n    " + scratch_.str() + "/taken/logs  \n", 0),
+        0u)
         << operator_.warnings[1];
-    EXPECT_GT(operator_.warnings[1].size(), ("Erreur de création du répertoire\n    " + scratch_.str() + "/taken/logs  \n").size());
+    EXPECT_GT(operator_.warnings[1].size(),
+              ("Erreur de création du répertoire\n    " + scratch_.str() + "/taken/logs  \n").size());
 }
 
 // ---- the handheld ----------------------------------------------------------------------------

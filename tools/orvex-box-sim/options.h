@@ -25,8 +25,8 @@ struct Options {
     std::string latency_log;  // "seq send_ns" per read
     bool stdin_control = false;
     uint64_t seed = 1;
-    bool quiet = false;   // no notes on standard error
-    bool serial = false;  // also a serial line (pseudo-terminal); the main port then defaults to any free port
+    bool quiet = false;      // no notes on standard error
+    bool serial = false;     // also a serial line (pseudo-terminal); the main port then defaults to any free port
     int clear_step_ms = 50;  // pause between the progress steps of a memory clearing
 };
 
