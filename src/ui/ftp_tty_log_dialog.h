@@ -38,7 +38,12 @@ class CDlgFtpTtyLog : public QDialog {
     Q_OBJECT
 
 public:
-    CDlgFtpTtyLog(Station& station, QWidget* parent = nullptr, FtpTimeouts timeouts = {});
+    // A reader on the timing network answers at once or not at all: shorter waits than the
+    // uploads' ones, so that closing the dialog during a listing (which cannot be cut short)
+    // never keeps the operator long.
+    static constexpr FtpTimeouts kReaderTimeouts{5000, 15, 1};
+
+    CDlgFtpTtyLog(Station& station, QWidget* parent = nullptr, FtpTimeouts timeouts = kReaderTimeouts);
     ~CDlgFtpTtyLog() override;
 
     const DownloadedLog& Result() const { return result_; }

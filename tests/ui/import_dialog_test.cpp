@@ -91,7 +91,9 @@ TEST_F(ImportDialogTest, OpensWithTheRememberedValuesAndNothingToImport) {
     EXPECT_EQ(dialog.AbnormalEventsBox()->text(), QStringLiteral("Display all abnormal events found in file"));
     EXPECT_EQ(dialog.ClearButton()->text(), QStringLiteral("Clear those logs ^^^^^^"));
     ASSERT_NE(dialog.LogFileButton()->menu(), nullptr);
-    EXPECT_EQ(Texts(dialog.LogFileButton()->menu()), QStringList{QStringLiteral("Select a file on your disk")});
+    EXPECT_EQ(Texts(dialog.LogFileButton()->menu()),
+              (QStringList{QStringLiteral("Select a file on your disk"), QStringLiteral("Get data from your ELITE box"),
+                           QStringLiteral("Get data from your HANDHELD reader")}));
 
     dialog.DayCorrectionList()->setCurrentIndex(3);
     EXPECT_EQ(dialog.DayCorrectionLabel()->text(), QStringLiteral("+72h"));
