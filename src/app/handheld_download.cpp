@@ -38,6 +38,11 @@ void HandheldDownloadModel::Fail(const std::string& error) {
 
 bool HandheldDownloadModel::Refresh(int index) {
     phase_ = Phase::Idle;
+    COrvexBox* box = BoxAt(index);
+    if (box == nullptr) {
+        information_.clear();
+        return false;
+    }
     // The line of a clearing that just ended stays above the new counters.
     std::vector<std::string> kept;
     if (!information_.empty() &&
@@ -46,8 +51,6 @@ bool HandheldDownloadModel::Refresh(int index) {
     }
     information_ = std::move(kept);
     information_.push_back(Tr("Recherche des détections...", "Looking for detections..."));
-    COrvexBox* box = BoxAt(index);
-    if (box == nullptr) return false;
     current_ = index;
     box->SetLastLoggingDetail("");
     std::string error;
