@@ -28,7 +28,8 @@ std::string EliteFileLine(const CFtpFileDesc& file) {
                   static_cast<long long>(file.size));
 }
 
-EliteListing ListEliteLogs(const DeclaredBox& box, bool onlyDetectionFiles, const FtpTimeouts& timeouts) {
+EliteListing ListEliteLogs(const DeclaredBox& box, bool onlyDetectionFiles, const FtpTimeouts& timeouts,
+                           const std::atomic<bool>* abort) {
     EliteListing listing;
     // Only ELITE readers answer on the side port; a Lite reader (or a serial line) would only make
     // the listing wait for its FTP time-out.
@@ -45,7 +46,7 @@ EliteListing ListEliteLogs(const DeclaredBox& box, bool onlyDetectionFiles, cons
 
     std::vector<CFtpFileDesc> all;
     std::string error;
-    const int result = ListRemoteFiles(EliteFtpSite(box), "", "", "", "*.log", all, error, timeouts);
+    const int result = ListRemoteFiles(EliteFtpSite(box), "", "", "", "*.log", all, error, timeouts, abort);
     if (result != 0) {
         LogF(0, "## %s : %s", box.text.c_str(), error.c_str());
         listing.outcome = EliteListing::Outcome::ListingFailed;

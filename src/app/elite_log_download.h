@@ -40,8 +40,9 @@ struct EliteListing {
     std::string message;
 };
 
-// Probes the side service, then lists the reader's logs.
-EliteListing ListEliteLogs(const DeclaredBox& box, bool onlyDetectionFiles, const FtpTimeouts& timeouts = {});
+// Probes the side service, then lists the reader's logs. A set abort flag ends the listing soon.
+EliteListing ListEliteLogs(const DeclaredBox& box, bool onlyDetectionFiles, const FtpTimeouts& timeouts = {},
+                           const std::atomic<bool>* abort = nullptr);
 
 struct EliteDownload {
     bool ok = false;

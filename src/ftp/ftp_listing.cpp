@@ -37,14 +37,14 @@ std::size_t AppendListing(char* data, std::size_t size, std::size_t count, void*
 
 int ListRemoteFiles(const std::string& site, const std::string& user, const std::string& password,
                     const std::string& folder, const std::string& pattern, std::vector<CFtpFileDesc>& files,
-                    std::string& errorText, const FtpTimeouts& timeouts) {
+                    std::string& errorText, const FtpTimeouts& timeouts, const std::atomic<bool>* abort) {
     errorText.clear();
     const bool passive = ReadSettingInt("FtpSettings", "BGetFileListInPassiveMode", 1) != 0;
     if (!ftp_detail::IsUsableSite(site)) {
         errorText = Format("Can't connect to site %s", ftp_detail::SiteForText(site).c_str());
         return -2;
     }
-    ftp_detail::CurlFtpSession session({site, user, password, passive, timeouts, nullptr});
+    ftp_detail::CurlFtpSession session({site, user, password, passive, timeouts, abort});
     if (!session.IsValid()) {
         errorText = "curl_easy_init failed";
         return 1;

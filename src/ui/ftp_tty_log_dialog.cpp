@@ -158,7 +158,9 @@ void CDlgFtpTtyLog::Refresh() {
     const DeclaredBox box = *selected;
     const bool onlyDetection = onlyDetection_->isChecked();
     const FtpTimeouts timeouts = timeouts_;
-    Launch([listing, box, onlyDetection, timeouts] { *listing = ListEliteLogs(box, onlyDetection, timeouts); },
+    const std::atomic<bool>* abort = &abort_;
+    Launch([listing, box, onlyDetection, timeouts,
+            abort] { *listing = ListEliteLogs(box, onlyDetection, timeouts, abort); },
            [this, listing] {
                files_ = std::move(listing->files);
                listMessage_ = listing->outcome == EliteListing::Outcome::Listed ? std::string() : listing->message;

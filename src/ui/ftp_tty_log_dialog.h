@@ -39,8 +39,7 @@ class CDlgFtpTtyLog : public QDialog {
 
 public:
     // A reader on the timing network answers at once or not at all: shorter waits than the
-    // uploads' ones, so that closing the dialog during a listing (which cannot be cut short)
-    // never keeps the operator long.
+    // uploads' ones.
     static constexpr FtpTimeouts kReaderTimeouts{5000, 15, 1};
 
     CDlgFtpTtyLog(Station& station, QWidget* parent = nullptr, FtpTimeouts timeouts = kReaderTimeouts);

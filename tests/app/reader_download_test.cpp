@@ -163,6 +163,30 @@ TEST_F(EliteDownloadTest, WithoutTheSideServiceItIsALiteBoxAndWithoutFtpTheBoxCa
     EXPECT_EQ(unreachable.message, "Erreur de connexion au boitier...");
 }
 
+TEST_F(EliteDownloadTest, AListingOfAReaderThatStopsAnsweringEndsWhenAborted) {
+    PyFtpServer::Options stalling;
+    stalling.stallOn = {"LIST", "MLSD", "NLST"};
+    if (!StartServer(stalling)) GTEST_SKIP() << skip_;
+    const DeclaredBox box = EliteBox();
+    std::atomic<bool> abort{false};
+    std::atomic<bool> ended{false};
+    EliteListing listing;
+    // Time-outs far beyond the test's deadline: only the abort can end it in time.
+    std::thread lister([&] {
+        listing = ListEliteLogs(box, true, FtpTimeouts{60000, 120, 1}, &abort);
+        ended.store(true);
+    });
+    ASSERT_TRUE(WaitFor([&] { return server_.CountEvents("LOGIN") > 0; }, 10s));
+    EXPECT_FALSE(ended.load());
+    abort.store(true);
+    const bool endedInTime = WaitFor([&] { return ended.load(); }, 10s);
+    if (!endedInTime) server_.Stop();  // lets the thread end so that the test can report
+    lister.join();
+    ASSERT_TRUE(endedInTime);
+    EXPECT_EQ(listing.outcome, EliteListing::Outcome::ListingFailed);
+    EXPECT_TRUE(listing.files.empty());
+}
+
 TEST_F(EliteDownloadTest, ADownloadLandsBesideTheTagAndOnlyAWholeOneReplacesTheEarlierCopy) {
     if (!StartServer()) GTEST_SKIP() << skip_;
     const DeclaredBox box = EliteBox();
