@@ -15,6 +15,7 @@
 
 #include "app/download_boxes.h"
 #include "app/station_fixture.h"
+#include "detections/result_list.h"
 #include "import/import_dialog_model.h"
 #include "import/import_test_helpers.h"
 #include "pyftpd_server.h"
@@ -241,6 +242,44 @@ TEST_F(DownloadDialogsTest, TheHandheldDialogShowsTheCountersRecordsAndDownloads
     int lines = 0;
     for (std::string line; std::getline(in, line);) ++lines;
     EXPECT_EQ(lines, 12);
+}
+
+TEST_F(DownloadDialogsTest, AHandheldDownloadImportsEveryRecordedRead) {
+    sim::Options handheld;
+    handheld.start_paused = true;
+    handheld.rate = 500;
+    handheld.date = 20240518;
+    sim::Simulator& reader = AddSimulator(1, handheld);
+    Station& station = MakeStation();
+    station.ConnectAllBoxes();
+    constexpr std::uint64_t kRecords = 25;
+    {
+        HandheldDownloadModel recorder(station.Boxes(), nullptr);
+        ASSERT_TRUE(recorder.SetRecording(0, true));
+        ASSERT_TRUE(Pump([&] { return reader.Stats()->engine.recording; }));
+        reader.SendReads(kRecords);
+        ASSERT_TRUE(Pump([&] { return reader.Stats()->engine.recorded == kRecords; }));
+        ASSERT_TRUE(recorder.SetRecording(0, false));
+        ASSERT_TRUE(Pump([&] { return !reader.Stats()->engine.recording; }));
+    }
+    // The live reads were recorded as they came; the import must not count them again.
+    const std::size_t live = ResultCount();
+
+    DownloadedLog downloaded;
+    {
+        CDlgHandheldDownload dialog(station);
+        dialog.FolderField()->setText(QString::fromStdString(folder_));
+        dialog.Download();
+        ASSERT_EQ(dialog.result(), QDialog::Accepted);
+        downloaded = dialog.Result();
+    }
+    CDlgImportElite import(station);
+    import.TakeDownload(downloaded.path, downloaded.detector);
+    import.DateField()->setDate(QDate(2024, 5, 18));
+    import.Search();
+    ASSERT_TRUE(Pump([&] { return !import.WaitingForDownload() && !import.Searching(); }, 20s));
+    EXPECT_EQ(import.Model().FoundCount(), kRecords);
+    EXPECT_EQ(ResultCount(), live);
 }
 
 class ImportDownloadTest : public StationTest {
