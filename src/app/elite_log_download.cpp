@@ -1,10 +1,5 @@
 #include "app/elite_log_download.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
-
 #include "core/log.h"
 #include "core/text_format.h"
 #include "core/texts.h"
@@ -70,31 +65,16 @@ EliteDownload DownloadEliteLog(const DeclaredBox& box, const CFtpFileDesc& file,
         return outcome;
     }
     const std::string finalPath = folder + "/" + box.fileTag + "_" + name;
-    // The transfer lands beside the final file first: a short transfer must not replace the copy
-    // fetched earlier.
-    const std::string fetched = finalPath + ".incoming";
 
     CFtpJob job(0);
     job.SetServerTexts(box.text, EliteFtpSite(box), "", "", "");
-    job.localPath = fetched;
+    job.localPath = finalPath;
     job.SetRemoteName(name);
+    job.minimumDownloadSize = file.size;
     job.SetAbortFlag(abort);
     job.SetTimeouts(timeouts);
     if (job.DownloadFile() != kFtpResultOk) {
         outcome.error = job.errorText;
-        return outcome;
-    }
-
-    struct stat info {};
-    if (::stat(fetched.c_str(), &info) != 0 || info.st_size < file.size) {
-        outcome.error = Format("%s: %lld bytes received, %lld listed", name.c_str(),
-                               static_cast<long long>(info.st_size), static_cast<long long>(file.size));
-        ::unlink(fetched.c_str());
-        return outcome;
-    }
-    if (std::rename(fetched.c_str(), finalPath.c_str()) != 0) {
-        outcome.error = Format("Cannot replace %s", finalPath.c_str());
-        ::unlink(fetched.c_str());
         return outcome;
     }
     outcome.ok = true;

@@ -53,7 +53,8 @@ struct EliteDownload {
 
 // Fetches the file into folder + "/" + file tag + "_" + plain remote name. The file replaces an
 // earlier copy only once it is whole and holds at least the listed size (a reader's log grows
-// during the race, so more is fine; the listing may give only the low 32 bits of a big size).
+// during the race, so more is fine; a listing that gives only the low 32 bits of a big size can
+// only understate it).
 // A set abort flag ends the transfer soon.
 EliteDownload DownloadEliteLog(const DeclaredBox& box, const CFtpFileDesc& file, const std::string& folder,
                                const std::atomic<bool>* abort = nullptr, const FtpTimeouts& timeouts = {});

@@ -300,6 +300,12 @@ int CFtpJob::DownloadFile() {
 
     if (code == CURLE_OK) {
         const bool closed = fd.Close();
+        if (closed && bytesDone < minimumDownloadSize) {
+            ::unlink(temp.c_str());
+            return Fail(kFtpResultFailed,
+                        Format("Download incomplete: %lld bytes received, %lld listed",
+                               static_cast<long long>(bytesDone), static_cast<long long>(minimumDownloadSize)));
+        }
         if (closed && ::rename(temp.c_str(), localPath.c_str()) == 0) {
             SetState(kFtpStateDone);
             return kFtpResultOk;

@@ -72,6 +72,9 @@ public:
     std::string password;
     std::string directory;  // leading "/": from the server's root; else from the login folder
     std::int64_t fileSize = 0;
+    // Download: fewer bytes than this is a failure, and the local file is left as it was (a file
+    // that grows on the server may give more). 0: no check.
+    std::int64_t minimumDownloadSize = 0;
     std::int64_t bytesDone = 0;
     std::string errorText;
     int state = kFtpStateCreated;
