@@ -3,14 +3,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
-#include <QGridLayout>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/elite_log_download.h"
@@ -35,11 +31,8 @@ constexpr int kJobPollMs = 20;
 CDlgFtpTtyLog::CDlgFtpTtyLog(Station& station, QWidget* parent, FtpTimeouts timeouts)
     : QDialog(parent), station_(station), prompt_(station.Prompt()), timeouts_(timeouts) {
     setWindowTitle(T("Téléchargement de logs ELITE", "ELITE log download"));
-    BuildLayout();
-
     declared_ = DeclaredBoxes(station.Boxes());
-    for (const DeclaredBox& box : declared_) boxes_->addItem(Q(box.text), box.boxNumber);
-    folder_->setText(Q(ReadDownloadFolder(kDownloadEliteSection, kDownloadElitePathKey)));
+    BuildLayout();
     onlyDetection_->setChecked(ReadSettingBool(kDownloadEliteSection, kOnlyDetectionFilesKey, true));
 
     poll_.setInterval(kJobPollMs);
@@ -62,13 +55,9 @@ CDlgFtpTtyLog::~CDlgFtpTtyLog() {
 void CDlgFtpTtyLog::BuildLayout() {
     auto* layout = new QVBoxLayout(this);
 
-    auto* boxRow = new QHBoxLayout();
-    boxes_ = new QComboBox(this);
-    refresh_ = new QPushButton(T("Rafraîchir", "Refresh"), this);
-    boxRow->addWidget(new QLabel(T("Boîtier", "Box"), this));
-    boxRow->addWidget(boxes_, 1);
-    boxRow->addWidget(refresh_);
-    layout->addLayout(boxRow);
+    const DownloadBoxRow boxRow = AddDownloadBoxRow(*this, *layout, declared_);
+    boxes_ = boxRow.boxes;
+    refresh_ = boxRow.refresh;
 
     fileList_ = new QListWidget(this);
     fileList_->setMinimumHeight(140);
@@ -76,14 +65,7 @@ void CDlgFtpTtyLog::BuildLayout() {
     onlyDetection_ = new QCheckBox(T("Fichiers de détections uniquement", "Detection files only"), this);
     layout->addWidget(onlyDetection_);
 
-    auto* folderRow = new QHBoxLayout();
-    folder_ = new QLineEdit(this);
-    folderButton_ = new QToolButton(this);
-    folderButton_->setText(QStringLiteral("..."));
-    folderRow->addWidget(new QLabel(T("Répertoire local", "Local folder"), this));
-    folderRow->addWidget(folder_, 1);
-    folderRow->addWidget(folderButton_);
-    layout->addLayout(folderRow);
+    folder_ = AddDownloadFolderRow(*this, *layout, ReadDownloadFolder(kDownloadEliteSection, kDownloadElitePathKey));
 
     auto* buttons = new QHBoxLayout();
     download_ = new QPushButton(T("Télécharger", "Download"), this);
@@ -99,11 +81,6 @@ void CDlgFtpTtyLog::BuildLayout() {
     connect(download_, &QPushButton::clicked, this, &CDlgFtpTtyLog::Download);
     connect(clearHistory_, &QPushButton::clicked, this, &CDlgFtpTtyLog::ClearHistory);
     connect(close_, &QPushButton::clicked, this, &QDialog::reject);
-    connect(folderButton_, &QToolButton::clicked, this, [this] {
-        const QString chosen = QFileDialog::getExistingDirectory(
-            this, T("Répertoire de téléchargement", "Download folder"), folder_->text());
-        if (!chosen.isEmpty()) folder_->setText(chosen);
-    });
 }
 
 const DeclaredBox* CDlgFtpTtyLog::SelectedBox() const {
@@ -123,6 +100,10 @@ bool CDlgFtpTtyLog::Launch(std::function<void()> work, Finish finish) {
     job_ = std::make_unique<ProgressJob>(std::string(), [work = std::move(work)](ProgressState&) { work(); });
     poll_.start();
     return true;
+}
+
+void CDlgFtpTtyLog::SetButtonsEnabled(bool enabled) {
+    for (QPushButton* button : {refresh_, download_, clearHistory_}) button->setEnabled(enabled);
 }
 
 void CDlgFtpTtyLog::PollJob() {
@@ -245,7 +226,6 @@ void CDlgFtpTtyLog::ClearHistory() {
 }
 
 void CDlgFtpTtyLog::RememberSettings() {
-    remembered_ = true;
     WriteSettingText(kDownloadEliteSection, kDownloadElitePathKey, StdText(folder_->text()));
     WriteSettingBool(kDownloadEliteSection, kOnlyDetectionFilesKey, onlyDetection_->isChecked());
 }

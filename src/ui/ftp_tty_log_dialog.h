@@ -14,25 +14,19 @@
 #include "app/download_boxes.h"
 #include "ftp/ftp_listing.h"
 #include "ftp/ftp_timeouts.h"
+#include "ui/download_dialog_rows.h"
 
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class QToolButton;
 
 namespace winorvex {
 
 class OperatorPrompt;
 class ProgressJob;
 class Station;
-
-// What a download dialog hands back to the import dialog: empty until a download succeeded.
-struct DownloadedLog {
-    std::string path;
-    std::string detector;  // the box's identifier; empty for the handheld
-};
 
 class CDlgFtpTtyLog : public QDialog {
     Q_OBJECT
@@ -71,6 +65,7 @@ private:
     // Runs work on the dialog's thread of work and then finish here; false while one runs.
     bool Launch(std::function<void()> work, Finish finish);
     void PollJob();
+    void SetButtonsEnabled(bool enabled);
     void ShowFiles();
     const DeclaredBox* SelectedBox() const;
     void RememberSettings();
@@ -83,14 +78,12 @@ private:
     std::string listMessage_;
     DownloadedLog result_;
     bool refreshWanted_ = false;
-    bool remembered_ = false;
 
     QComboBox* boxes_ = nullptr;
     QPushButton* refresh_ = nullptr;
     QListWidget* fileList_ = nullptr;
     QCheckBox* onlyDetection_ = nullptr;
     QLineEdit* folder_ = nullptr;
-    QToolButton* folderButton_ = nullptr;
     QPushButton* download_ = nullptr;
     QPushButton* clearHistory_ = nullptr;
     QPushButton* close_ = nullptr;

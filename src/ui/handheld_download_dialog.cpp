@@ -1,14 +1,11 @@
 #include "ui/handheld_download_dialog.h"
 
 #include <QComboBox>
-#include <QFileDialog>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/station.h"
@@ -28,8 +25,6 @@ CDlgHandheldDownload::CDlgHandheldDownload(Station& station, QWidget* parent, Ha
     : QDialog(parent), prompt_(station.Prompt()), model_(station.Boxes(), station.Sounds(), timings) {
     setWindowTitle(T("Téléchargement de détections Pistolet", "Handheld reader download"));
     BuildLayout();
-    for (const DeclaredBox& box : model_.Boxes()) boxes_->addItem(Q(box.text), box.boxNumber);
-    folder_->setText(Q(ReadDownloadFolder(kDownloadHandheldSection, kDownloadHandheldPathKey)));
     connect(&poll_, &QTimer::timeout, this, [this] {
         if (model_.Tick()) ShowInformation();
         FollowModel();
@@ -48,26 +43,16 @@ CDlgHandheldDownload::~CDlgHandheldDownload() {
 void CDlgHandheldDownload::BuildLayout() {
     auto* layout = new QVBoxLayout(this);
 
-    auto* boxRow = new QHBoxLayout();
-    boxes_ = new QComboBox(this);
-    refresh_ = new QPushButton(T("Rafraîchir", "Refresh"), this);
-    boxRow->addWidget(new QLabel(T("Boîtier", "Box"), this));
-    boxRow->addWidget(boxes_, 1);
-    boxRow->addWidget(refresh_);
-    layout->addLayout(boxRow);
+    const DownloadBoxRow boxRow = AddDownloadBoxRow(*this, *layout, model_.Boxes());
+    boxes_ = boxRow.boxes;
+    refresh_ = boxRow.refresh;
 
     information_ = new QListWidget(this);
     information_->setMinimumHeight(120);
     layout->addWidget(information_, 1);
 
-    auto* folderRow = new QHBoxLayout();
-    folder_ = new QLineEdit(this);
-    folderButton_ = new QToolButton(this);
-    folderButton_->setText(QStringLiteral("..."));
-    folderRow->addWidget(new QLabel(T("Répertoire local", "Local folder"), this));
-    folderRow->addWidget(folder_, 1);
-    folderRow->addWidget(folderButton_);
-    layout->addLayout(folderRow);
+    folder_ =
+        AddDownloadFolderRow(*this, *layout, ReadDownloadFolder(kDownloadHandheldSection, kDownloadHandheldPathKey));
 
     auto* buttons = new QHBoxLayout();
     download_ = new QPushButton(T("Télécharger", "Download"), this);
@@ -89,11 +74,6 @@ void CDlgHandheldDownload::BuildLayout() {
     connect(download_, &QPushButton::clicked, this, &CDlgHandheldDownload::Download);
     connect(clear_, &QPushButton::clicked, this, &CDlgHandheldDownload::ClearHandheld);
     connect(close_, &QPushButton::clicked, this, &QDialog::reject);
-    connect(folderButton_, &QToolButton::clicked, this, [this] {
-        const QString chosen = QFileDialog::getExistingDirectory(
-            this, T("Répertoire de téléchargement", "Download folder"), folder_->text());
-        if (!chosen.isEmpty()) folder_->setText(chosen);
-    });
 }
 
 void CDlgHandheldDownload::ShowInformation() {

@@ -8,14 +8,13 @@
 #include <memory>
 
 #include "app/handheld_download.h"
-#include "ui/ftp_tty_log_dialog.h"
+#include "ui/download_dialog_rows.h"
 
 class QComboBox;
 class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPushButton;
-class QToolButton;
 
 namespace winorvex {
 
@@ -63,7 +62,6 @@ private:
     QPushButton* refresh_ = nullptr;
     QListWidget* information_ = nullptr;
     QLineEdit* folder_ = nullptr;
-    QToolButton* folderButton_ = nullptr;
     QPushButton* download_ = nullptr;
     QPushButton* clear_ = nullptr;
     QPushButton* record_ = nullptr;
