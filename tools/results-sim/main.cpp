@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/stdin_control.h"
 #include "core/unique_fd.h"
 #include "options.h"
 #include "results_sim.h"
@@ -18,21 +19,8 @@ using winorvex::results_sim::ResultsSimulator;
 
 // Feeds standard input's lines to the control language; false once standard input is closed.
 bool ServeStdin(ResultsSimulator& simulator, std::string& pending) {
-    char buffer[1024];
-    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-    if (n <= 0) return false;
-    pending.append(buffer, static_cast<std::size_t>(n));
-    std::size_t lf;
-    while ((lf = pending.find('\n')) != std::string::npos) {
-        std::string line = pending.substr(0, lf);
-        pending.erase(0, lf + 1);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
-        std::printf("%s\n", simulator.Execute(line).c_str());
-        std::fflush(stdout);
-    }
-    if (pending.size() > 1 << 20) pending.clear();
-    return true;
+    return winorvex::tools::ServeStdinLines(pending, 1 << 20,
+                                            [&](const std::string& line) { return simulator.Execute(line); });
 }
 
 }  // namespace
