@@ -5,7 +5,7 @@ packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev 
           googletest libgtest-dev libgmock-dev libbenchmark-dev tzdata python3
           qt6-base-dev qt6-multimedia-dev qt6-speech-dev qt6-declarative-dev qt6-speech-flite-plugin
           libcurl4-openssl-dev libminizip-dev zlib1g-dev python3-pyftpdlib unzip
-          xvfb xauth x11-apps imagemagick)
+          xvfb xauth x11-apps imagemagick ccache)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
