@@ -9,6 +9,7 @@
 #include "reader/box_manager.h"
 #include "reader/com_box.h"
 #include "reader/orvex_box.h"
+#include "reader/serial_com_box.h"
 
 namespace winorvex {
 
@@ -55,22 +56,23 @@ bool ReadBoxRow(std::string_view hostText, std::string_view portText, std::strin
     port = 0;
     message.clear();
     if (portTrimmed.empty()) return true;
-    const bool serial = COrvexBox::MakeTransportFor(host)->IsSerial();
+    // The transport's own rule: a host that will not open a serial line is not asked for a speed.
+    const bool serial = CSerialComBox::IsSerialHost(host);
     if (!ParseWholeNumber(portTrimmed, serial ? kSerialSpeedRange : kTcpPortRange, port)) {
         message = Tr("Port TCP/IP invalide !!!!", "Invalid TCP/IP port number !!!!");
         return false;
     }
-    if (IsComSpeedChecked(host) && port != kComSpeed) {
+    if (serial && port != kComSpeed) {
         message = Tr("La vitesse devrait être 9600", "COM speed should be 9600...");
         return false;
     }
     return true;
 }
 
-std::string SelectedDetector(int selection) {
-    const auto& items = DetectorListItems();
-    if (selection < 0 || selection >= static_cast<int>(items.size())) return std::string();
-    return FirstWord(items[static_cast<std::size_t>(selection)]);
+std::string SelectedDetector(const ConfigBoxRow& shown) {
+    // A form built by hand carries no list of its own: the standard one.
+    if (shown.detectorItems.empty()) return DetectorOfItem(DetectorListItems(), shown.detectorSelection);
+    return DetectorOfItem(shown.detectorItems, shown.detectorSelection);
 }
 
 }  // namespace
@@ -97,6 +99,21 @@ int DetectorItemIndex(std::string_view detectorId) {
         if (FirstWord(items[i]) == detectorId) return static_cast<int>(i);
     }
     return 0;
+}
+
+std::vector<std::string> DetectorItemsFor(std::string_view storedId) {
+    std::vector<std::string> items = DetectorListItems();
+    if (!storedId.empty() && FirstWord(items[static_cast<std::size_t>(DetectorItemIndex(storedId))]) != storedId) {
+        items.emplace_back(storedId);
+    }
+    return items;
+}
+
+std::string DetectorOfItem(const std::vector<std::string>& items, int selection) {
+    if (selection < 0 || selection >= static_cast<int>(items.size())) return std::string();
+    const std::string& item = items[static_cast<std::size_t>(selection)];
+    if (selection < static_cast<int>(DetectorListItems().size())) return FirstWord(item);
+    return item;
 }
 
 std::vector<ReconnectChoice> ReconnectChoices(int storedSeconds) {
@@ -169,17 +186,17 @@ ConfigForm OpenConfigForm(const BoxManager& boxes) {
         const bool set = !copy.host.empty() && copy.port != 0;
         shown.hostText = set ? copy.host : std::string();
         shown.portText = set ? Format("%d", copy.port) : std::string();
+        shown.detectorItems = DetectorItemsFor(copy.detectorId);
         shown.detectorSelection = DetectorItemIndex(copy.detectorId);
+        if (shown.detectorItems.size() > DetectorListItems().size()) {
+            shown.detectorSelection = static_cast<int>(shown.detectorItems.size()) - 1;
+        }
         shown.listEnabled = set;
         shown.enabled = !copy.Busy();
     }
     form.warning = NeedsCompatibilityWarning(form);
     form.opened = true;
     return form;
-}
-
-bool IsComSpeedChecked(std::string_view host) {
-    return host.substr(0, 3) == "COM";
 }
 
 std::string CheckBoxRow(std::string_view hostText, std::string_view portText) {
@@ -200,7 +217,7 @@ void UpdateBoxRow(ConfigForm& form, int row) {
         std::string message;
         if (ReadBoxRow(shown.hostText, shown.portText, host, port, message)) {
             shown.listEnabled = !(host.empty() && port == 0);
-            copy.detectorId = SelectedDetector(shown.detectorSelection);
+            copy.detectorId = SelectedDetector(shown);
             copy.host = host;
             copy.port = port;
         }
@@ -235,7 +252,7 @@ ConfigCheck ConfirmConfigForm(ConfigForm& form, BoxManager& boxes) {
         const ConfigBoxRow& shown = form.rows[static_cast<std::size_t>(row)];
         if (copy.Busy() || !shown.enabled) continue;
         if (!ReadBoxRow(shown.hostText, shown.portText, copy.host, copy.port, check.message)) return check;
-        copy.detectorId = SelectedDetector(shown.detectorSelection);
+        copy.detectorId = SelectedDetector(shown);
     }
     const int selection = form.reconnectSelection;
     const bool validSelection = selection >= 0 && selection < static_cast<int>(form.reconnectChoices.size());

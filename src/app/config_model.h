@@ -33,7 +33,9 @@ struct ConfigBoxCopy {
 struct ConfigBoxRow {
     std::string hostText;
     std::string portText;
-    int detectorSelection = 0;  // index in DetectorListItems(), -1: none
+    // DetectorListItems(), then the stored identifier itself when it is none of them.
+    std::vector<std::string> detectorItems;
+    int detectorSelection = 0;  // index in detectorItems, -1: none
     bool enabled = true;        // false: the box was open or reconnecting on opening
     bool listEnabled = false;   // the detector list
 };
@@ -73,6 +75,13 @@ const std::vector<std::string>& DetectorListItems();
 std::string FirstWord(std::string_view item);
 // Index in DetectorListItems() of the item whose first word is the identifier, else 0.
 int DetectorItemIndex(std::string_view detectorId);
+// A row's list: the standard items, and a box's own identifier that is none of them ("C31", "7")
+// as an extra item holding just that identifier, so that an OK writes it back as it was. An empty
+// identifier adds nothing.
+std::vector<std::string> DetectorItemsFor(std::string_view storedId);
+// The identifier of an item of such a list: the first word of a standard item, an extra item as
+// it is; empty when nothing is selected.
+std::string DetectorOfItem(const std::vector<std::string>& items, int selection);
 
 // The five reconnection choices; a stored value that is none of them is kept as a sixth item.
 std::vector<ReconnectChoice> ReconnectChoices(int storedSeconds);
@@ -86,8 +95,6 @@ const char* ReconnectListTip();
 // The form from the process-wide values and the boxes' current parameters and state.
 ConfigForm OpenConfigForm(const BoxManager& boxes);
 
-// A host text that selects the serial transport and, with "COM" in capitals, asks for 9600.
-bool IsComSpeedChecked(std::string_view host);
 // The check of one row's texts in reporting mode: the message of its first fault, else empty.
 std::string CheckBoxRow(std::string_view hostText, std::string_view portText);
 

@@ -178,7 +178,8 @@ void ConfigDialog::BuildRows(QWidget* box) {
         widgets.host = new QLineEdit(QText(shown.hostText), box);
         widgets.port = new QLineEdit(QText(shown.portText), box);
         widgets.detector = new QComboBox(box);
-        for (const std::string& item : DetectorListItems()) widgets.detector->addItem(QText(item));
+        const std::vector<std::string>& items = shown.detectorItems.empty() ? DetectorListItems() : shown.detectorItems;
+        for (const std::string& item : items) widgets.detector->addItem(QText(item));
         widgets.detector->setCurrentIndex(shown.detectorSelection);
         widgets.detector->setEnabled(shown.listEnabled);
         grid->addWidget(widgets.host, row + 1, 0);

@@ -56,7 +56,10 @@ TEST_F(ConfigModelTest, OpeningShowsTheRunningValuesAndTheBoxes) {
 
     EXPECT_EQ(form.rows[0].hostText, "reader1");
     EXPECT_EQ(form.rows[0].portText, "10000");
-    EXPECT_EQ(form.rows[0].detectorSelection, 0);  // "C31" is no item: the first one
+    // "C31" is none of the list's items: kept as an extra one, and chosen.
+    ASSERT_EQ(form.rows[0].detectorItems.size(), 23u);
+    EXPECT_EQ(form.rows[0].detectorItems[22], "C31");
+    EXPECT_EQ(form.rows[0].detectorSelection, 22);
     EXPECT_TRUE(form.rows[0].listEnabled);
     EXPECT_EQ(form.rows[1].hostText, "");
     EXPECT_EQ(form.rows[1].portText, "");
@@ -112,7 +115,7 @@ TEST_F(ConfigModelTest, ComHostsAndPortNumbersAreCheckedBeforeAnythingIsStored) 
     EXPECT_EQ(IniText(), iniBefore);
 
     Row(form, 0, "COM1", "9600");
-    Row(form, 1, "com1", "10000");  // the speed check reads capitals only; the transport is serial anyway
+    Row(form, 1, "com1", "9600");
     Row(form, 2, "reader.example.com", "10000");
     Row(form, 3, "ELITECOMPACT", "10001", "12");
     check = ConfirmConfigForm(form, station.Boxes());
@@ -130,6 +133,63 @@ TEST_F(ConfigModelTest, ComHostsAndPortNumbersAreCheckedBeforeAnythingIsStored) 
     Row(form, 0, "reader", "10000");
     ASSERT_TRUE(ConfirmConfigForm(form, station.Boxes()).accepted);
     EXPECT_FALSE(station.Boxes().Box(1).Transport()->IsSerial());
+}
+
+TEST_F(ConfigModelTest, TheSpeedIsCheckedExactlyForTheHostsThatOpenASerialLine) {
+    // The transport's rule decides both: a port name in any case, or a device path, is serial.
+    for (const char* host : {"COM1", "com1", "Com12", "/dev/ttyUSB0"}) {
+        EXPECT_EQ(CheckBoxRow(host, "10000"), "La vitesse devrait être 9600") << host;
+        EXPECT_EQ(CheckBoxRow(host, "9600"), "") << host;
+    }
+    // Names that merely start with or hold the letters are TCP readers: no speed asked.
+    for (const char* host : {"COMPTAGE", "COM", "COM1.example.org", "reader.example.com", "ELITECOMPACT"}) {
+        EXPECT_EQ(CheckBoxRow(host, "10000"), "") << host;
+    }
+    Station& station = MakeStation();
+    ConfigForm form = OpenConfigForm(station.Boxes());
+    Row(form, 0, "COMPTAGE", "10000");
+    Row(form, 1, "com3", "9600");
+    const ConfigCheck check = ConfirmConfigForm(form, station.Boxes());
+    ASSERT_TRUE(check.accepted) << check.message;
+    EXPECT_FALSE(station.Boxes().Box(1).Transport()->IsSerial());
+    EXPECT_EQ(Parameters(station.Boxes().Box(1)), "31|COMPTAGE|10000");
+    EXPECT_TRUE(station.Boxes().Box(2).Transport()->IsSerial());
+}
+
+TEST_F(ConfigModelTest, UnknownStoredIdentifiersAreWrittenBackUnchanged) {
+    const char* stored[] = {"C31", "7", "12"};
+    for (int i = 0; i < 3; ++i) {
+        const std::string n = std::to_string(i);
+        Ini("OrvexBoxes", "BoxHost" + n, "reader" + n);
+        Ini("OrvexBoxes", "BoxPort" + n, "10000");
+        Ini("OrvexBoxes", "BoxIdDetector" + n, stored[i]);
+    }
+    Station& station = MakeStation();
+    // The configuration opens by itself at start: an OK without a change keeps every identifier.
+    ASSERT_TRUE(RunConfiguration(station, [&](ConfigForm& form) {
+        EXPECT_TRUE(form.warning);  // "7" is not a classic identifier
+        // "12" is an item already.
+        EXPECT_EQ(form.rows[2].detectorItems.size(), 22u);
+        return ConfirmConfigForm(form, station.Boxes()).accepted;
+    }));
+    EXPECT_EQ(Parameters(station.Boxes().Box(1)), "C31|reader0|10000");
+    EXPECT_EQ(Parameters(station.Boxes().Box(2)), "7|reader1|10000");
+    EXPECT_EQ(Parameters(station.Boxes().Box(3)), "12|reader2|10000");
+    const std::string ini = IniText();
+    for (const char* key : {"BoxIdDetector0=C31", "BoxIdDetector1=7", "BoxIdDetector2=12"}) {
+        EXPECT_NE(ini.find(key), std::string::npos) << key << " missing from\n" << ini;
+    }
+
+    // The kept identifier stays offered after a change of row, and an item chosen replaces it.
+    ConfigForm form = OpenConfigForm(station.Boxes());
+    ASSERT_EQ(form.rows[1].detectorItems.back(), "7");
+    form.rows[1].hostText = "reader9";
+    UpdateBoxRow(form, 1);
+    EXPECT_EQ(form.boxes[1].detectorId, "7");
+    form.rows[1].detectorSelection = DetectorItemIndex("15");
+    ASSERT_TRUE(ConfirmConfigForm(form, station.Boxes()).accepted);
+    EXPECT_EQ(Parameters(station.Boxes().Box(2)), "15|reader9|10000");
+    EXPECT_EQ(DetectorOfItem(form.rows[1].detectorItems, -1), "");
 }
 
 TEST_F(ConfigModelTest, DirectConnectionRangesAreEnforced) {

@@ -147,6 +147,22 @@ TEST_F(ConfigDialogTest, TheWarningBlinksWhileABoxUsesAnotherDetector) {
     EXPECT_TRUE(dialog.WarningText()->isHidden());
 }
 
+TEST_F(ConfigDialogTest, AnIdentifierOutsideTheListIsShownAndKeptByOk) {
+    boxes_.Box(1).Transport()->SetParameters("C31", "reader", 10000);
+    ConfigForm form = OpenConfigForm(boxes_);
+    ConfigDialog dialog(form, boxes_, operator_);
+    dialog.show();
+    ASSERT_EQ(dialog.Row(0).detector->count(), 23);
+    EXPECT_EQ(dialog.Row(0).detector->currentText(), QStringLiteral("C31"));
+    EXPECT_EQ(dialog.Row(1).detector->count(), 22);
+    dialog.accept();
+    EXPECT_TRUE(operator_.warnings.empty());
+    std::string id, host;
+    int port = 0;
+    boxes_.Box(1).Transport()->GetParameters(id, host, port);
+    EXPECT_EQ(id, "C31");
+}
+
 TEST_F(ConfigDialogTest, TopMostForAWhileUnlessTheOperatorEdits) {
     ConfigForm form = OpenConfigForm(boxes_);
     ConfigDialogTimings quick;
