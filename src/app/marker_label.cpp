@@ -8,17 +8,43 @@ namespace winorvex {
 
 namespace {
 
-struct Replacement {
-    char32_t from;
-    char to;
-};
+// Base letters of the Latin letters with a diacritic, from U+00C0 and from U+0100 on: an operator
+// writing "Étape À" or "Łódź" means the letters, not their removal. '*' marks the few letters
+// written with two ("Æ", "ß", "Œ", "Ĳ"), '-' the signs of the block that are no letter.
+constexpr std::string_view kLatin1Letters = "AAAAAA*CEEEEIIIIDNOOOOO-OUUUUY-*aaaaaa*ceeeeiiiidnooooo-ouuuuy-y";
+constexpr std::string_view kLatinExtendedA =
+    "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIi**JjKkkLlLlLlLlLlNnNnNnnNnOoOo"
+    "Oo**RrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs";
 
-// The reader's own replacement table (Latin-1 code points, as Windows-1252 has them).
-constexpr Replacement kAccents[] = {
-    {U'â', 'a'}, {U'à', 'a'}, {U'ä', 'a'}, {U'Â', 'A'}, {U'Ä', 'A'}, {U'é', 'e'}, {U'ê', 'e'}, {U'è', 'e'}, {U'ë', 'e'},
-    {U'Ê', 'E'}, {U'Ë', 'E'}, {U'î', 'i'}, {U'ï', 'i'}, {U'Î', 'I'}, {U'Ï', 'I'}, {U'ô', 'o'}, {U'ö', 'o'}, {U'Ô', 'O'},
-    {U'Ö', 'O'}, {U'û', 'u'}, {U'ù', 'u'}, {U'ü', 'u'}, {U'Û', 'U'}, {U'Ü', 'U'}, {U'ÿ', 'y'}, {U'ç', 'c'}, {U'Ç', 'C'},
+struct Ligature {
+    char32_t code;
+    std::string_view letters;
 };
+constexpr Ligature kLigatures[] = {{U'Æ', "AE"}, {U'æ', "ae"}, {U'ß', "ss"}, {U'Œ', "OE"},
+                                   {U'œ', "oe"}, {U'Ĳ', "IJ"}, {U'ĳ', "ij"}};
+
+// The letters a code point stands for in plain ASCII; empty for a character the reader cannot
+// store. Decomposed accents (a letter, then U+0301) need nothing: the letter is ASCII already and
+// the combining mark is dropped.
+std::string_view AsciiLetters(char32_t code) {
+    for (const Ligature& l : kLigatures) {
+        if (l.code == code) return l.letters;
+    }
+    std::string_view table;
+    std::size_t index = 0;
+    if (code >= 0xC0 && code < 0xC0 + kLatin1Letters.size()) {
+        table = kLatin1Letters;
+        index = code - 0xC0;
+    } else if (code >= 0x100 && code < 0x100 + kLatinExtendedA.size()) {
+        table = kLatinExtendedA;
+        index = code - 0x100;
+    } else {
+        return {};
+    }
+    const char letter = table[index];
+    if (letter == '-' || letter == '*') return {};
+    return table.substr(index, 1);
+}
 
 // Decodes one UTF-8 sequence at `at`; advances `at`. False (one byte skipped) for an invalid
 // sequence, which the caller drops like any character it cannot send.
@@ -83,12 +109,7 @@ std::string CleanMarkerLabel(std::string_view label) {
             clean.push_back(static_cast<char>(code));
             continue;
         }
-        for (const Replacement& r : kAccents) {
-            if (r.from == code) {
-                clean.push_back(r.to);
-                break;
-            }
-        }
+        clean += AsciiLetters(code);
     }
     // After the removals: "  a/ " must not keep the blank that stood before the slash.
     TrimBlanks(clean);

@@ -35,8 +35,14 @@ TEST(MarkerLabel, CleaningKeepsOnlyWhatTheReaderCanStore) {
     // Control characters would end the request early and start another one.
     EXPECT_EQ(CleanMarkerLabel("A\r\nclear_history"), "Aclear_history");
     EXPECT_EQ(CleanMarkerLabel("\tA\x01\x1f\x7f B\n"), "A B");
-    // Characters the table does not cover, and broken UTF-8, are dropped.
-    EXPECT_EQ(CleanMarkerLabel("Cœur 5€ ñ"), "Cur 5");
+    // Every Latin letter with a diacritic keeps its letter, capitals included; signs, other
+    // scripts and broken UTF-8 are dropped.
+    EXPECT_EQ(CleanMarkerLabel("Étape À"), "Etape A");
+    EXPECT_EQ(CleanMarkerLabel("Cœur 5€ ñ"), "Coeur 5 n");
+    EXPECT_EQ(CleanMarkerLabel("ÁÉÍÓÚÝ ÃÕÅØ Ñ Ÿ"), "AEIOUY AOAO N Y");
+    EXPECT_EQ(CleanMarkerLabel("Łódź Škoda Ærø Straße Ğ"), "Lodz Skoda AEro Strasse G");
+    EXPECT_EQ(CleanMarkerLabel("2×3÷1 Þ ſ Ωμ"), "231  s");
+    EXPECT_EQ(CleanMarkerLabel("Ete\xCC\x81"), "Ete");  // a decomposed accent: its mark goes
     EXPECT_EQ(CleanMarkerLabel("a\xC3"), "a");
     EXPECT_EQ(CleanMarkerLabel("a\xC3zb\xFF"), "azb");
 }
