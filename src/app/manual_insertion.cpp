@@ -1,5 +1,6 @@
 #include "app/manual_insertion.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <limits>
@@ -45,6 +46,14 @@ bool ReadDigits(std::string_view digits, std::int64_t limit, std::int64_t& value
         if (value > limit) return false;
     }
     return true;
+}
+
+// "10:15:00.5": the program's clock texts read one digit as hundredths (.05), while an operator
+// typing it means half a second. Neither reading is safe to guess: the time is refused with a
+// message asking for two digits.
+bool OneDigitFraction(std::string_view time) {
+    const std::size_t last = time.find_last_of(":.");
+    return last != std::string_view::npos && time.size() - last - 1 == 1;
 }
 
 // The first chip of the table for this bib, empty when none.
@@ -122,6 +131,19 @@ bool ParseRunnerBib(std::string_view text, int& bib) {
     return true;
 }
 
+bool OneDigitHundredths(std::string_view text) {
+    const std::string_view time = Trimmed(text);
+    return std::count_if(time.begin(), time.end(), [](char c) { return c == ':' || c == '.'; }) == 3 &&
+           OneDigitFraction(time);
+}
+
+const char* OneDigitHundredthsText() {
+    return Tr(
+        "Temps invalide : les centièmes s'écrivent avec deux chiffres (.50 pour une demi-seconde, .05 pour "
+        "cinq centièmes).",
+        "Invalid time: hundredths take two digits (.50 for half a second, .05 for five hundredths).");
+}
+
 bool ParseTimeOfDay(std::string_view text, CChrono& daily) {
     const std::string_view time = Trimmed(text);
     // The fields: hh, mm, ss and optionally cc, each separated by one ':' or '.'.
@@ -139,6 +161,7 @@ bool ParseTimeOfDay(std::string_view text, CChrono& daily) {
         start = end + 1;
     }
     if (count < 3) return false;
+    if (count == 4 && OneDigitFraction(time)) return false;
     // The layouts are those of the clock texts everywhere else in the program.
     CChrono parsed;
     if (!parsed.ParseClock(time)) return false;
@@ -168,7 +191,8 @@ InsertFormCheck ConfirmInsertTimeForm(InsertTimeForm& form, std::string_view bib
     }
     CChrono daily;
     if (!ParseTimeOfDay(timeText, daily)) {
-        check.message = Tr("Temps invalide !", "Time is empty or invalid!");
+        check.message = OneDigitHundredths(timeText) ? OneDigitHundredthsText()
+                                                     : Tr("Temps invalide !", "Time is empty or invalid!");
         return check;
     }
     daily.DailyToAbs();

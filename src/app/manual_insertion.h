@@ -67,8 +67,13 @@ InsertTimeForm OpenInsertTimeForm(std::vector<std::string> detectors, const CChr
 // the range are refused.
 bool ParseRunnerBib(std::string_view text, int& bib);
 // A time of day typed by the operator: hh:mm:ss[.cc] (or with '.' between the fields), hours 0..23,
-// minutes and seconds 0..59, hundredths 0..99, nothing else around it but blanks. Daily seconds out.
+// minutes and seconds 0..59, hundredths 0..99 in two digits, nothing else around it but blanks.
+// Daily seconds out.
 bool ParseTimeOfDay(std::string_view text, CChrono& daily);
+// The fourth field has one digit ("10:15:00.5"): refused, with its own message rather than
+// guessed as tenths or hundredths.
+bool OneDigitHundredths(std::string_view text);
+const char* OneDigitHundredthsText();
 
 // The form's OK with the texts and selections as entered. On acceptance the form holds the time
 // (today's date), bib, identifier, detector and day index, and the detector selection is

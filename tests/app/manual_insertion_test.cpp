@@ -165,6 +165,16 @@ TEST_F(ManualInsertionTest, RefusalsRecordNothing) {
         ASSERT_EQ(checks.size(), 1u);
         EXPECT_EQ(checks[0].message, "Temps invalide !") << time;
     }
+    // One digit after the seconds is neither read as .05 nor guessed as .50: two digits asked for.
+    for (const char* time : {"10:15:00.5", " 10.15.00.0 "}) {
+        checks.clear();
+        EXPECT_FALSE(InsertManualDetection(station, Typing({"12"}, time, 0, &checks))) << time;
+        ASSERT_EQ(checks.size(), 1u);
+        EXPECT_EQ(checks[0].message,
+                  "Temps invalide : les centièmes s'écrivent avec deux chiffres (.50 pour une demi-seconde, .05 "
+                  "pour cinq centièmes).")
+            << time;
+    }
     // Cancel records nothing either.
     EXPECT_FALSE(InsertManualDetection(station, [](InsertTimeForm&) { return false; }));
     EXPECT_EQ(CountActiveResults(), 0u);
@@ -220,6 +230,17 @@ TEST(ManualInsertionTexts, BibsAndTimesOfDay) {
     EXPECT_EQ(daily, CChrono(7 * 3600 + 5 * 60 + 9, 0));
     EXPECT_FALSE(ParseTimeOfDay("10::15.00", daily));
     EXPECT_FALSE(ParseTimeOfDay("10:15:00.", daily));
+    EXPECT_FALSE(ParseTimeOfDay("10:15:00.5", daily));
+    ASSERT_TRUE(ParseTimeOfDay("10:15:00.50", daily));
+    EXPECT_EQ(daily, CChrono(36900, 500));
+    ASSERT_TRUE(ParseTimeOfDay("10:15:00.05", daily));
+    EXPECT_EQ(daily, CChrono(36900, 50));
+    // Single digits in the other fields are whole numbers, as before.
+    ASSERT_TRUE(ParseTimeOfDay("9:5:3", daily));
+    EXPECT_EQ(daily, CChrono(9 * 3600 + 5 * 60 + 3, 0));
+    EXPECT_FALSE(OneDigitHundredths("9:5:3"));
+    EXPECT_FALSE(OneDigitHundredths("10:15:00.50"));
+    EXPECT_TRUE(OneDigitHundredths("10:15:00.5"));
 }
 
 }  // namespace
