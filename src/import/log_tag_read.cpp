@@ -36,12 +36,34 @@ int HexValue(char c) {
     return -1;
 }
 
-// The calendar conversion rolls 30 February over into March; a reader never writes such a date.
-bool IsCalendarDate(int year, int month, int day) {
-    static constexpr int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (year < 1900 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return false;
+// The ranges the time values accept for a reader date. A day past the month's end ("240230") is
+// no reason to lose the read: like a live read it rolls over into the next month.
+bool IsReaderDate(int year, int month, int day) {
+    return year >= 1900 && month >= 1 && month <= 12 && day >= 1 && day <= 31;
+}
+
+int DaysInMonth(int year, int month) {
+    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month != 2 || day <= 28 || leap;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// The date the calendar makes of a reader date (at most 31 days: one month forward at most).
+void RollOver(int& year, int& month, int& day) {
+    const int length = DaysInMonth(year, month);
+    if (day <= length) return;
+    day -= length;
+    if (++month > 12) {
+        month = 1;
+        ++year;
+    }
+}
+
+void WriteDigits(char* out, int value, int width) {
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
 }
 
 std::uint32_t Number(std::string_view digits) {
@@ -77,14 +99,22 @@ bool DecodeLogTagRead(std::string_view line, LogDecodeContext& context, LogTagRe
     if (Number(out.Date()) > context.today) return false;
 
     // The fields are digits already: read them once for both times, with the checks the time
-    // setters make (and no rolling of 30 February into March).
-    const int year = static_cast<int>(Number(out.Date().substr(0, 4)));
-    const int month = static_cast<int>(Number(out.Date().substr(4, 2)));
-    const int day = static_cast<int>(Number(out.Date().substr(6, 2)));
+    // setters make.
+    int year = static_cast<int>(Number(out.Date().substr(0, 4)));
+    int month = static_cast<int>(Number(out.Date().substr(4, 2)));
+    int day = static_cast<int>(Number(out.Date().substr(6, 2)));
     const int hour = static_cast<int>(Number(time.substr(0, 2)));
     const int minute = static_cast<int>(Number(time.substr(2, 2)));
     const int second = static_cast<int>(Number(time.substr(4, 2)));
-    if (!IsCalendarDate(year, month, day) || hour > 23 || minute > 59 || second > 59) return false;
+    if (!IsReaderDate(year, month, day) || hour > 23 || minute > 59 || second > 59) return false;
+    if (day > DaysInMonth(year, month)) {
+        // The day's count and summary go by the date the read is recorded at.
+        RollOver(year, month, day);
+        WriteDigits(out.date, year, 4);
+        WriteDigits(out.date + 4, month, 2);
+        WriteDigits(out.date + 6, day, 2);
+        if (Number(out.Date()) > context.today) return false;
+    }
     std::int64_t instant = 0;
     if (!LocalWallClockToInstant(year, month, day, hour, minute, second, instant)) return false;
     if (instant < std::numeric_limits<std::int32_t>::min() || instant > std::numeric_limits<std::int32_t>::max()) {
@@ -124,8 +154,8 @@ bool ParseMarkerLine(std::string_view line, COrvexMarker& out) {
     const std::string_view date = line.substr(kMarkerDatePosition, 8);
     const std::string_view time = line.substr(kMarkerTimePosition, 6);
     if (!AllDigits(date) || !AllDigits(time)) return false;
-    if (!IsCalendarDate(static_cast<int>(Number(date.substr(0, 4))), static_cast<int>(Number(date.substr(4, 2))),
-                        static_cast<int>(Number(date.substr(6, 2))))) {
+    if (!IsReaderDate(static_cast<int>(Number(date.substr(0, 4))), static_cast<int>(Number(date.substr(4, 2))),
+                      static_cast<int>(Number(date.substr(6, 2))))) {
         return false;
     }
     out.date.assign(date);

@@ -30,7 +30,7 @@ struct LogDecodeContext {
 struct LogTagRead {
     CChrono absoluteTime;
     CChrono dailyTime;
-    char date[8] = {};         // yyyymmdd, the reader's date with its century
+    char date[8] = {};         // yyyymmdd, the reader's date with its century (30 February: 1 March)
     bool unknownChip = false;  // translating and the chip is not in the table
 
     std::string_view Date() const { return {date, sizeof date}; }
@@ -46,14 +46,16 @@ private:
 };
 
 // An "aa" line without checksum and seen marker. False when the line is too short, a field is
-// not made of digits (hundredths: two hexadecimal digits worth 0..99), the date or time is no
-// real local calendar time, or the date is after `context.today`. `out.Date()` is filled once
+// not made of digits (hundredths: two hexadecimal digits worth 0..99), the date or time is out of
+// the time values' ranges (a day up to 31 rolls over into the next month, as a live read's does)
+// or no local calendar time, or the date is after `context.today`. `out.Date()` is filled once
 // the fields were read, even when the date is then refused.
 bool DecodeLogTagRead(std::string_view line, LogDecodeContext& context, LogTagRead& out);
 
 // A "KMark-" line: positions 0-5 "KMark-", 6-13 date yyyymmdd, 14-19 time hhmmss, 20 separator,
 // 21 on the label. False when the line is too short for its fields or the date or time is not
-// made of digits or is no calendar date; nothing past the line's end is read.
+// made of digits or the date is out of range (a day up to 31 is taken, rolled over where it is
+// used); nothing past the line's end is read.
 bool ParseMarkerLine(std::string_view line, COrvexMarker& out);
 inline constexpr std::string_view kMarkerPrefix = "KMark-";
 

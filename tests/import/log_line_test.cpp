@@ -84,6 +84,26 @@ TEST_F(DecodeLogTagReadTest, CenturyFromTheYearAndNoDateAfterToday) {
         << "tomorrow is no genuine reader date";
 }
 
+TEST_F(DecodeLogTagReadTest, ADayPastTheMonthsEndRollsOverAsALiveReadDoes) {
+    struct Case {
+        const char* shortDate;
+        const char* date;
+    };
+    for (const Case& c : {Case{"240230", "20240301"}, Case{"230229", "20230301"}, Case{"240229", "20240229"},
+                          Case{"240431", "20240501"}, Case{"231231", "20231231"}, Case{"240231", "20240302"}}) {
+        ASSERT_TRUE(DecodeLogTagRead(TagText("058000000001", c.shortDate, "101500", 0x32), context_, read_))
+            << c.shortDate;
+        EXPECT_EQ(read_.Date(), c.date) << c.shortDate;
+        EXPECT_EQ(read_.absoluteTime, Stamp(c.date, "101500", 50)) << c.shortDate;
+        EXPECT_EQ(read_.dailyTime, CChrono(10 * 3600 + 15 * 60, 500)) << c.shortDate;
+    }
+    // Rolled past today, the read is dated tomorrow.
+    context_.today = 20240301;
+    EXPECT_TRUE(DecodeLogTagRead(TagText("058000000001", "240230", "101500", 0), context_, read_));
+    EXPECT_FALSE(DecodeLogTagRead(TagText("058000000001", "240231", "101500", 0), context_, read_));
+    EXPECT_EQ(read_.Date(), "20240302");
+}
+
 TEST_F(DecodeLogTagReadTest, TimesWithoutDayOffset) {
     ASSERT_TRUE(DecodeLogTagRead(TagText("058000000001", "240519", "011502", 0x19), context_, read_));
     EXPECT_EQ(read_.dailyTime, CChrono(1 * 3600 + 15 * 60 + 2, 250));
@@ -96,7 +116,8 @@ TEST_F(DecodeLogTagReadTest, BadFieldsFail) {
     const std::string good = TagText("058000000001", "240518", "100000", 0);
     EXPECT_FALSE(DecodeLogTagRead(good.substr(0, 33), context_, read_)) << "cut line";
     EXPECT_FALSE(DecodeLogTagRead(TagText("058000000001", "241318", "100000", 0), context_, read_)) << "month 13";
-    EXPECT_FALSE(DecodeLogTagRead(TagText("058000000001", "240230", "100000", 0), context_, read_)) << "30 Feb";
+    EXPECT_FALSE(DecodeLogTagRead(TagText("058000000001", "240232", "100000", 0), context_, read_)) << "day 32";
+    EXPECT_FALSE(DecodeLogTagRead(TagText("058000000001", "240500", "100000", 0), context_, read_)) << "day 0";
     EXPECT_FALSE(DecodeLogTagRead(TagText("058000000001", "240518", "246000", 0), context_, read_));
     EXPECT_FALSE(DecodeLogTagRead(TagText("058000000001", "2405-8", "100000", 0), context_, read_));
     EXPECT_FALSE(DecodeLogTagRead(TagText("058000000001", "240518", "10 000", 0), context_, read_));
@@ -138,7 +159,10 @@ TEST(ParseMarkerLine, FieldsAndShortLines) {
     EXPECT_FALSE(ParseMarkerLine("KMark-2024o518103000:x", marker));
     EXPECT_FALSE(ParseMarkerLine("KMark-20240518 03000:x", marker));
     EXPECT_FALSE(ParseMarkerLine("kmark-20240518103000:x", marker));
-    EXPECT_FALSE(ParseMarkerLine("KMark-20240230103000:x", marker)) << "30 February";
+    EXPECT_FALSE(ParseMarkerLine("KMark-20240232103000:x", marker)) << "day 32";
+    // A day past the month's end is taken as the reads are, rolled over where it is used.
+    ASSERT_TRUE(ParseMarkerLine("KMark-20240230103000:x", marker));
+    EXPECT_EQ(marker.date, "20240230");
 }
 
 }  // namespace

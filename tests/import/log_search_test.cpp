@@ -153,6 +153,23 @@ TEST_F(LogSearchTest, TwoDaysSummaries) {
     EXPECT_TRUE(sounds_.played.empty());
 }
 
+TEST_F(LogSearchTest, AReadOnADayThatDoesNotExistCountsForTheDayItRollsInto) {
+    const std::string log = TagLine(kChipA, "240229", "235900", 0) + TagLine(kChipA, "240230", "080000", 0) +
+                            TagLine(kChipB, "240301", "090000", 0);
+    LogSearchRequest request = WholeDay(scratch_.WriteFile("reader.log", log));
+    request.midnight = Stamp("20240301", "000000");
+    request.start = request.midnight;
+    request.end = Stamp("20240301", "235959");
+    const LogSearchResult result = Run(request);
+    ASSERT_EQ(result.found.size(), 2u);
+    EXPECT_EQ(result.found[0].absoluteTime, Stamp("20240301", "080000"));
+    EXPECT_EQ(result.decodedReads, 3u);
+    EXPECT_TRUE(
+        observer_.Has("* Ven 01 Mars 2024 - First detection at 08:00:00, last detection at 09:00:00. Total 2 "
+                      "detections"));
+    EXPECT_EQ(result.abnormalEvents, 0u);
+}
+
 TEST_F(LogSearchTest, FrenchPlurals) {
     SetLanguage(Language::French);
     settings_.translate = true;
