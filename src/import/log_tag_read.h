@@ -30,7 +30,7 @@ struct LogDecodeContext {
 struct LogTagRead {
     CChrono absoluteTime;
     CChrono dailyTime;
-    char date[8] = {};         // yyyymmdd, the reader's date with its century (30 February: 1 March)
+    char date[8] = {};         // yyyymmdd, the reader's date with its century, rolled over (20240230: 20240301)
     bool unknownChip = false;  // translating and the chip is not in the table
 
     std::string_view Date() const { return {date, sizeof date}; }
