@@ -37,7 +37,7 @@ wait_for() {
 (cd "$build" && cpack -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1) || { cat "$scratch/cpack.log"; fail "cpack"; }
 station_deb=$scratch/out/winorvex_${version}_${arch}.deb
 sims_deb=$scratch/out/winorvex-simulators_${version}_${arch}.deb
-[ -f "$station_deb" ] && [ -f "$sims_deb" ] || fail "packages: $(ls "$scratch/out")"
+if [ ! -f "$station_deb" ] || [ ! -f "$sims_deb" ]; then fail "packages: $(ls "$scratch/out")"; fi
 
 dpkg-deb -c "$station_deb" | awk '{print $6}' | sed 's|^\./|/|' >"$scratch/station.list"
 dpkg-deb -c "$sims_deb" | awk '{print $6}' | sed 's|^\./|/|' >"$scratch/sims.list"
@@ -72,7 +72,7 @@ dpkg-deb -I "$station_deb" postinst | grep -q "adduser --system" || fail "no pos
 
 lintian --fail-on error --tag-display-limit 0 "$station_deb" "$sims_deb" >"$scratch/lintian.log" 2>&1 ||
   { cat "$scratch/lintian.log"; fail "lintian reports errors"; }
-grep -q '^E:' "$scratch/lintian.log" && { cat "$scratch/lintian.log"; fail "lintian reports errors"; }
+if grep -q '^E:' "$scratch/lintian.log"; then cat "$scratch/lintian.log"; fail "lintian reports errors"; fi
 
 # ---- unpacked into a scratch root
 root=$scratch/root
@@ -107,7 +107,7 @@ station=$!
 pids+=("$station")
 recorded() {
   local file
-  file=$(ls "$data"/logfiles/WinORVEX-*.dat 2>/dev/null | head -1)
+  file=$(find "$data/logfiles" -name 'WinORVEX-*.dat' 2>/dev/null | head -1)
   [ -n "$file" ] && [ "$(grep -c $'\t41\t' "$file")" -eq 30 ]
 }
 wait_for 30 recorded || { cat "$scratch/station.out" "$scratch/station.err"; fail "30 reads not recorded in $data"; }

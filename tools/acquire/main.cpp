@@ -46,7 +46,7 @@ constexpr const char* kTool = "winorvex-acquire";
 
 void PrintUsage(std::FILE* to) {
     std::fputs(
-        "usage: winorvex-acquire [--data-dir DIR] [--seconds N] [--today YYYYMMDD] [--lang fr|en]\n"
+        "usage: winorvex-acquire [--data-dir DIR] [--seconds N] [--today YYYYMMDD] [--lang fr|en]\n\n"
         "Connects the boxes declared in the data folder's WinORVEX.ini and records their reads until\n"
         "SIGINT / SIGTERM (or N seconds). Recorded detections are printed on standard output as\n"
         "detection-file lines; log window lines go to standard error.\n"

@@ -53,7 +53,7 @@ constexpr const char* kTool = "winorvex-boxcmd";
 
 void PrintUsage(std::FILE* to) {
     std::fputs(
-        "usage: winorvex-boxcmd [--data-dir DIR] [--lang en|fr] sync|times|marker LABEL|expert ID\n"
+        "usage: winorvex-boxcmd [--data-dir DIR] [--lang en|fr] sync|times|marker LABEL|expert ID\n\n"
         "Connects the boxes declared in the data folder and runs one box command:\n"
         "  sync          set the boxes' clocks from the computer's\n"
         "  times         show the boxes' clocks\n"

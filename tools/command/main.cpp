@@ -32,7 +32,7 @@ constexpr const char* kTool = "winorvex-command";
 
 void PrintUsage(std::FILE* to) {
     std::fputs(
-        "usage: winorvex-command [--service NAME] [--data-dir DIR] COMMAND\n"
+        "usage: winorvex-command [--service NAME] [--data-dir DIR] COMMAND\n\n"
         "Sends one command line to a running station's command service and prints its answer, for\n"
         "example StartAcquisition, ExportTo(path), ClearAcquisitions, SetDirectConnection(1),\n"
         "GetDirectConnection, PopFront.\n"

@@ -57,7 +57,7 @@ struct Options {
 void PrintUsage(std::FILE* to) {
     std::fputs(
         "usage: winorvex-export [--data-dir DIR] [--lang fr|en] --gap T --mode 0|1|2 --folder F --name N\n"
-        "                       [--zip] [--ftp] [--wait-seconds S] [FILE...]\n"
+        "                       [--zip] [--ftp] [--wait-seconds S] [FILE...]\n\n"
         "Reads detection-file lines from the files (standard input when none, or for \"-\") and exports\n"
         "them: one file per detector and pass number, as \"Exporter maintenant\" does.\n"
         "  --gap T            minimum time between two detections of a runner (hh:mm:ss[.cc])\n"

@@ -51,7 +51,7 @@ constexpr const char* kTool = "winorvex-feed";
 
 void PrintUsage(std::FILE* to) {
     std::fputs(
-        "usage: winorvex-feed [--data-dir DIR] [--detector ID] [--today YYYYMMDD] [--lang fr|en] [FILE...]\n"
+        "usage: winorvex-feed [--data-dir DIR] [--detector ID] [--today YYYYMMDD] [--lang fr|en] [FILE...]\n\n"
         "Reads reader lines from the files (standard input when none, or for \"-\") as box 1 and\n"
         "records them as a connected box would. Recorded detections are printed on standard output\n"
         "as detection-file lines; log window lines go to standard error.\n"

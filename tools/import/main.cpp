@@ -47,7 +47,7 @@ void PrintUsage(std::FILE* to) {
     std::fputs(
         "usage: winorvex-import [--data-dir DIR] [--lang fr|en] [--today YYYYMMDD] --date YYYYMMDD\n"
         "                       [--start T] [--end T] [--extended] [--abnormal] [--detector ID] [--days K]\n"
-        "                       [--save OUT] FILE\n"
+        "                       [--save OUT] FILE\n\n"
         "Searches the reader log FILE for the reads of the date between the start and end times\n"
         "(default 00:00:00 and 23:59:59), with the settings and chip table of the data folder.\n"
         "Information lines go to standard error; the detection lines go to standard output, or into\n"
