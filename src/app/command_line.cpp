@@ -6,7 +6,11 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine& ou
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& arg = arguments[i];
         const bool hasValue = i + 1 < arguments.size();
-        if (arg == "--headless") {
+        if (arg == "--help" || arg == "-h") {
+            out.help = true;
+        } else if (arg == "--version") {
+            out.version = true;
+        } else if (arg == "--headless") {
             out.headless = true;
         } else if (arg == "--demo") {
             out.demo = true;
@@ -46,7 +50,17 @@ const char* CommandLineUsage() {
            "  --direct      the direct connection to the results program wanted from the start\n"
            "                (headless: wanted again after a loss)\n"
            "  --no-connect  headless: do not connect the boxes at start\n"
-           "  --lang        operator texts in French (fr) or English (en)\n";
+           "  --lang        operator texts in French (fr) or English (en)\n"
+           "  --help        this text\n"
+           "  --version     the program's version\n"
+           "The data folder: WinORVEX.ini, the chip table and logfiles/; beside the program when a file\n"
+           "_useXPdirs is there, else $XDG_DATA_HOME/Norvane/WinORVEX (~/.local/share/Norvane/WinORVEX).\n"
+           "Exit status: 0 ended by its exit procedure, 1 another station holds the data folder or it\n"
+           "could not start, 2 usage error, 3 headless without its command service.\n";
+}
+
+const char* ProgramVersionLine() {
+    return "winorvex " WINORVEX_VERSION "\n";
 }
 
 }  // namespace winorvex

@@ -33,13 +33,22 @@ DemoReaders::~DemoReaders() {
 
 namespace {
 
-// A simulator program: the environment variable, else the one built with the station, else the
-// one beside the station, else PATH.
+// A simulator program: the environment variable, else the one beside the station (an installed
+// station: /usr/bin), else the one built with it while this program runs from that build tree,
+// else PATH. An installed station never reaches into a build tree left on the machine.
 std::string FindProgram(const char* variable, const char* built, const char* name) {
     if (const char* env = std::getenv(variable); env != nullptr && *env != '\0') return env;
-    if (built != nullptr && QFileInfo(QString::fromUtf8(built)).isExecutable()) return built;
-    const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + QString::fromUtf8(name);
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    const QString beside = programFolder + QLatin1Char('/') + QString::fromUtf8(name);
     if (QFileInfo(beside).isExecutable()) return beside.toStdString();
+#ifdef WINORVEX_BUILD_TREE
+    const QString tree = QStringLiteral(WINORVEX_BUILD_TREE) + QLatin1Char('/');
+    if (built != nullptr && programFolder.startsWith(tree) && QFileInfo(QString::fromUtf8(built)).isExecutable()) {
+        return built;
+    }
+#else
+    (void)built;
+#endif
     return QStandardPaths::findExecutable(QString::fromUtf8(name)).toStdString();
 }
 

@@ -23,8 +23,8 @@ public:
     bool Start(const std::string& dataDir, std::string& error);
     const std::string& DataFolder() const { return folder_; }
 
-    // The simulator programs: WINORVEX_BOX_SIM / WINORVEX_RESULTS_SIM, else the ones built with the
-    // station, else PATH.
+    // The simulator programs: WINORVEX_BOX_SIM / WINORVEX_RESULTS_SIM, else the ones beside the
+    // program, else the ones built with it (from its build tree only), else PATH.
     static std::string SimulatorProgram();
     static std::string ResultsSimulatorProgram();
 

@@ -52,6 +52,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "winorvex: %s\n%s", error.c_str(), CommandLineUsage());
         return 2;
     }
+    if (options.help || options.version) {
+        std::fputs(options.help ? CommandLineUsage() : ProgramVersionLine(), stdout);
+        return 0;
+    }
 #ifdef WINORVEX_HEADLESS_ONLY
     // This build has no windows.
     options.headless = true;

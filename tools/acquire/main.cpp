@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "app/startup.h"
+#include "common/program_info.h"
 #include "common/station_files.h"
 #include "core/log.h"
 #include "core/station_events.h"
@@ -41,13 +42,21 @@ struct Options {
     std::optional<int> seconds;
 };
 
-void PrintUsage() {
+constexpr const char* kTool = "winorvex-acquire";
+
+void PrintUsage(std::FILE* to) {
     std::fputs(
-        "usage: winorvex-acquire [--data-dir DIR] [--seconds N] [--today YYYYMMDD] [--lang fr|en]\n"
+        "usage: winorvex-acquire [--data-dir DIR] [--seconds N] [--today YYYYMMDD] [--lang fr|en]\n\n"
         "Connects the boxes declared in the data folder's WinORVEX.ini and records their reads until\n"
         "SIGINT / SIGTERM (or N seconds). Recorded detections are printed on standard output as\n"
-        "detection-file lines; log window lines go to standard error.\n",
-        stderr);
+        "detection-file lines; log window lines go to standard error.\n"
+        "  --data-dir DIR     data folder (settings, chip table, logfiles); else WINORVEX_DATA_DIR\n"
+        "  --seconds N        stop after N seconds\n"
+        "  --today YYYYMMDD   pins today's date for the race days\n"
+        "  --lang fr|en       language of the messages\n"
+        "  --help, --version  this text, the program's version\n"
+        "Exit status: 0 recorded until stopped, 1 no box connected or no data folder, 2 usage error.\n",
+        to);
 }
 
 std::optional<int> ParseNumber(std::string_view text, int min, int max) {
@@ -64,9 +73,12 @@ std::optional<int> ParseNumber(std::string_view text, int min, int max) {
 bool ParseArguments(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--help" || arg == "-h") return false;
+        if (arg != "--data-dir" && arg != "--seconds" && arg != "--today" && arg != "--lang") {
+            tools::ReportUnknownOption(kTool, arg);
+            return false;
+        }
         if (i + 1 >= argc) {
-            std::fprintf(stderr, "winorvex-acquire: bad argument %s\n", argv[i]);
+            std::fprintf(stderr, "%s: %s needs a value\n", kTool, argv[i]);
             return false;
         }
         const std::string_view value = argv[++i];
@@ -88,7 +100,7 @@ bool ParseArguments(int argc, char** argv, Options& options) {
             good = false;
         }
         if (!good) {
-            std::fprintf(stderr, "winorvex-acquire: bad argument %s %s\n", argv[i - 1], argv[i]);
+            std::fprintf(stderr, "%s: bad argument %s %s\n", kTool, argv[i - 1], argv[i]);
             return false;
         }
     }
@@ -167,7 +179,7 @@ private:
 };
 
 int Run(const Options& options) {
-    if (!tools::ApplyCommonOptions(options.common, "winorvex-acquire")) return kExitNoBox;
+    if (!tools::ApplyCommonOptions(options.common, kTool)) return kExitNoBox;
 
     // Blocked before any worker exists, so that only the main thread takes them.
     sigset_t stopSignals;
@@ -228,9 +240,11 @@ int Run(const Options& options) {
 }  // namespace winorvex::acquire
 
 int main(int argc, char** argv) {
+    using namespace winorvex;
+    if (tools::AnswerHelpOrVersion(argc, argv, acquire::kTool, acquire::PrintUsage)) return 0;
     winorvex::acquire::Options options;
     if (!winorvex::acquire::ParseArguments(argc, argv, options)) {
-        winorvex::acquire::PrintUsage();
+        winorvex::acquire::PrintUsage(stderr);
         return winorvex::acquire::kExitUsage;
     }
     return winorvex::acquire::Run(options);

@@ -6,7 +6,8 @@
 //
 // ID is an item of the expert menu: 1175 (DOWNLOAD), 1127 to 1139, 1223 (Power Off).
 // Exit status: 0 the command ran (a box that failed is a log line), 1 bad arguments or the command
-// could not run (another station holds the data folder, an empty marker), 2 no box connected.
+// could not run (another station holds the data folder, an empty marker), 2 no box connected or an
+// unknown option.
 #include <QCoreApplication>
 #include <chrono>
 #include <csignal>
@@ -21,6 +22,7 @@
 #include "app/box_commands.h"
 #include "app/headless_prompt.h"
 #include "app/station.h"
+#include "common/program_info.h"
 #include "common/station_files.h"
 #include "reader/box_manager.h"
 
@@ -47,29 +49,38 @@ struct Options {
     int expertItem = 0;
 };
 
-void PrintUsage() {
+constexpr const char* kTool = "winorvex-boxcmd";
+
+void PrintUsage(std::FILE* to) {
     std::fputs(
-        "usage: winorvex-boxcmd [--data-dir DIR] [--lang en|fr] sync|times|marker LABEL|expert ID\n"
+        "usage: winorvex-boxcmd [--data-dir DIR] [--lang en|fr] sync|times|marker LABEL|expert ID\n\n"
         "Connects the boxes declared in the data folder and runs one box command:\n"
         "  sync          set the boxes' clocks from the computer's\n"
         "  times         show the boxes' clocks\n"
         "  marker LABEL  insert a marker into the ELITE boxes\n"
         "  expert ID     an expert command on box 1: 1175 DOWNLOAD, 1127-1139, 1223 Power Off\n"
-        "Exit status: 0 ran, 1 bad arguments or not run, 2 no box connected.\n",
-        stderr);
+        "  --data-dir DIR     data folder (settings, chip table, logfiles); else WINORVEX_DATA_DIR\n"
+        "  --lang en|fr       language of the messages\n"
+        "  --help, --version  this text, the program's version\n"
+        "Exit status: 0 ran, 1 bad arguments or not run, 2 no box connected or an unknown option.\n",
+        to);
 }
 
 bool Bad(const char* what, std::string_view value) {
-    std::fprintf(stderr, "winorvex-boxcmd: bad argument %s %.*s\n", what, static_cast<int>(value.size()), value.data());
+    std::fprintf(stderr, "%s: bad argument %s %.*s\n", kTool, what, static_cast<int>(value.size()), value.data());
     return false;
 }
 
-bool ParseArguments(int argc, char** argv, Options& options) {
+bool ParseArguments(int argc, char** argv, Options& options, bool& unknownOption) {
     int i = 1;
     for (; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--help" || arg == "-h") return false;
         if (arg.substr(0, 2) != "--") break;
+        if (arg != "--data-dir" && arg != "--lang") {
+            tools::ReportUnknownOption(kTool, arg);
+            unknownOption = true;
+            return false;
+        }
         if (i + 1 >= argc) return Bad(argv[i], "");
         const std::string_view value = argv[++i];
         if (arg == "--data-dir") {
@@ -84,7 +95,7 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         }
     }
     if (i >= argc) {
-        std::fputs("winorvex-boxcmd: no command\n", stderr);
+        std::fprintf(stderr, "%s: no command\n", kTool);
         return false;
     }
     const std::string_view command = argv[i++];
@@ -107,7 +118,7 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         if (id.empty() || FindExpertItem(value) == nullptr) return Bad("expert", id);
         options.expertItem = value;
     } else {
-        std::fprintf(stderr, "winorvex-boxcmd: bad command %.*s\n", static_cast<int>(command.size()), command.data());
+        std::fprintf(stderr, "%s: bad command %.*s\n", kTool, static_cast<int>(command.size()), command.data());
         return false;
     }
     return true;
@@ -189,13 +200,15 @@ int Run(const Options& options, QCoreApplication&) {
 
 int main(int argc, char** argv) {
     using namespace winorvex::boxcmd;
+    if (winorvex::tools::AnswerHelpOrVersion(argc, argv, kTool, PrintUsage)) return 0;
     std::signal(SIGPIPE, SIG_IGN);
     Options options;
-    if (!ParseArguments(argc, argv, options)) {
-        PrintUsage();
-        return kExitFailed;
+    bool unknownOption = false;
+    if (!ParseArguments(argc, argv, options, unknownOption)) {
+        PrintUsage(stderr);
+        return unknownOption ? winorvex::tools::kExitUsageError : kExitFailed;
     }
-    if (!winorvex::tools::ApplyCommonOptions(options.common, "winorvex-boxcmd")) return kExitFailed;
+    if (!winorvex::tools::ApplyCommonOptions(options.common, kTool)) return kExitFailed;
     QCoreApplication app(argc, argv);
     return Run(options, app);
 }

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "app/command_paths.h"
+#include "common/program_info.h"
 #include "core/folders.h"
 #include "core/settings.h"
 #include "core/unique_fd.h"
@@ -27,14 +28,30 @@ using namespace winorvex;
 constexpr int kAnswerTimeoutMs = 30000;
 constexpr std::size_t kMaxAnswer = 4096;
 
+constexpr const char* kTool = "winorvex-command";
+
+void PrintUsage(std::FILE* to) {
+    std::fputs(
+        "usage: winorvex-command [--service NAME] [--data-dir DIR] COMMAND\n\n"
+        "Sends one command line to a running station's command service and prints its answer, for\n"
+        "example StartAcquisition, ExportTo(path), ClearAcquisitions, SetDirectConnection(1),\n"
+        "GetDirectConnection, PopFront.\n"
+        "  --service NAME     the station's service name; else GOrvexDdeName of the data folder\n"
+        "  --data-dir DIR     data folder whose settings name the service; else WINORVEX_DATA_DIR\n"
+        "  --help, --version  this text, the program's version\n"
+        "Exit status: 0 answered, 1 no answer, 2 no station listens or usage error.\n",
+        to);
+}
+
 int Usage() {
-    std::fputs("usage: winorvex-command [--service NAME] [--data-dir DIR] COMMAND\n", stderr);
-    return 2;
+    PrintUsage(stderr);
+    return tools::kExitUsageError;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (tools::AnswerHelpOrVersion(argc, argv, kTool, PrintUsage)) return 0;
     std::string service;
     std::string command;
     bool haveCommand = false;
@@ -47,6 +64,9 @@ int main(int argc, char** argv) {
         } else if (!haveCommand && !arg.starts_with("--")) {
             command = arg;
             haveCommand = true;
+        } else if (arg.starts_with("--") && arg != "--service" && arg != "--data-dir") {
+            tools::ReportUnknownOption(kTool, arg);
+            return Usage();
         } else {
             return Usage();
         }

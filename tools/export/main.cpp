@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/program_info.h"
 #include "common/station_files.h"
 #include "core/file_utils.h"
 #include "core/folders.h"
@@ -53,10 +54,10 @@ struct Options {
     std::vector<std::string> files;
 };
 
-void PrintUsage() {
+void PrintUsage(std::FILE* to) {
     std::fputs(
         "usage: winorvex-export [--data-dir DIR] [--lang fr|en] --gap T --mode 0|1|2 --folder F --name N\n"
-        "                       [--zip] [--ftp] [--wait-seconds S] [FILE...]\n"
+        "                       [--zip] [--ftp] [--wait-seconds S] [FILE...]\n\n"
         "Reads detection-file lines from the files (standard input when none, or for \"-\") and exports\n"
         "them: one file per detector and pass number, as \"Exporter maintenant\" does.\n"
         "  --gap T            minimum time between two detections of a runner (hh:mm:ss[.cc])\n"
@@ -68,9 +69,11 @@ void PrintUsage() {
         "  --wait-seconds S   how long to wait for the uploads (default 600)\n"
         "  --data-dir DIR     data folder (settings with the handicaps); else WINORVEX_DATA_DIR\n"
         "  --lang fr|en       language of the messages\n"
+        "  --help, --version  this text, the program's version\n"
         "Report on standard output: written, failed, archive, archive-failed, ftp-queued, ftp-error,\n"
-        "ftp-unknown, upload lines. Exit 0 all done, 1 a file not written or not sent, 2 usage or refused input.\n",
-        stderr);
+        "ftp-unknown, upload lines.\n"
+        "Exit status: 0 all done, 1 a file not written or not sent, 2 usage error or refused input.\n",
+        to);
 }
 
 bool ParsePositive(std::string_view text, int& out) {
@@ -276,9 +279,11 @@ int Run(const Options& options) {
 }  // namespace winorvex::exporttool
 
 int main(int argc, char** argv) {
+    using winorvex::exporttool::PrintUsage;
+    if (winorvex::tools::AnswerHelpOrVersion(argc, argv, winorvex::exporttool::kTool, PrintUsage)) return 0;
     winorvex::exporttool::Options options;
     if (!winorvex::exporttool::ParseArguments(argc, argv, options)) {
-        winorvex::exporttool::PrintUsage();
+        PrintUsage(stderr);
         return winorvex::exporttool::kExitUsage;
     }
     return winorvex::exporttool::Run(options);

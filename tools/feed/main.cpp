@@ -18,6 +18,7 @@
 
 #include "app/startup.h"
 #include "chips/chip_table_alert.h"
+#include "common/program_info.h"
 #include "common/station_files.h"
 #include "core/escape_bytes.h"
 #include "core/log.h"
@@ -46,17 +47,21 @@ struct Options {
     std::vector<std::string> files;
 };
 
-void PrintUsage() {
+constexpr const char* kTool = "winorvex-feed";
+
+void PrintUsage(std::FILE* to) {
     std::fputs(
-        "usage: winorvex-feed [--data-dir DIR] [--detector ID] [--today YYYYMMDD] [--lang fr|en] [FILE...]\n"
+        "usage: winorvex-feed [--data-dir DIR] [--detector ID] [--today YYYYMMDD] [--lang fr|en] [FILE...]\n\n"
         "Reads reader lines from the files (standard input when none, or for \"-\") as box 1 and\n"
         "records them as a connected box would. Recorded detections are printed on standard output\n"
         "as detection-file lines; log window lines go to standard error.\n"
         "  --data-dir DIR     data folder (settings, chip table, logfiles); else WINORVEX_DATA_DIR\n"
         "  --detector ID      detector identifier; else BoxIdDetector0 of the settings\n"
         "  --today YYYYMMDD   pins today's date for the race days\n"
-        "  --lang fr|en       language of the messages\n",
-        stderr);
+        "  --lang fr|en       language of the messages\n"
+        "  --help, --version  this text, the program's version\n"
+        "Exit status: 0 every line read, 1 an input could not be read or no data folder, 2 usage error.\n",
+        to);
 }
 
 // False (after a message) on a bad argument.
@@ -97,7 +102,7 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         } else if (arg == "--help" || arg == "-h") {
             return false;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "winorvex-feed: unknown option %s\n", argv[i]);
+            tools::ReportUnknownOption(kTool, arg);
             return false;
         } else {
             options.files.emplace_back(arg);
@@ -191,9 +196,11 @@ int Run(const Options& options) {
 }  // namespace winorvex::feed
 
 int main(int argc, char** argv) {
+    using winorvex::feed::PrintUsage;
+    if (winorvex::tools::AnswerHelpOrVersion(argc, argv, winorvex::feed::kTool, PrintUsage)) return 0;
     winorvex::feed::Options options;
     if (!winorvex::feed::ParseArguments(argc, argv, options)) {
-        winorvex::feed::PrintUsage();
+        PrintUsage(stderr);
         return winorvex::feed::kExitUsage;
     }
     return winorvex::feed::Run(options);

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "chips/chip_table.h"
+#include "common/program_info.h"
 #include "common/station_files.h"
 #include "core/folders.h"
 #include "core/log.h"
@@ -42,17 +43,25 @@ struct Options {
     std::string file;
 };
 
-void PrintUsage() {
+void PrintUsage(std::FILE* to) {
     std::fputs(
         "usage: winorvex-import [--data-dir DIR] [--lang fr|en] [--today YYYYMMDD] --date YYYYMMDD\n"
         "                       [--start T] [--end T] [--extended] [--abnormal] [--detector ID] [--days K]\n"
-        "                       [--save OUT] FILE\n"
+        "                       [--save OUT] FILE\n\n"
         "Searches the reader log FILE for the reads of the date between the start and end times\n"
         "(default 00:00:00 and 23:59:59), with the settings and chip table of the data folder.\n"
         "Information lines go to standard error; the detection lines go to standard output, or into\n"
         "OUT with --save. --extended collects markers, --abnormal lists every abnormal event, --days K\n"
-        "adds 24 x K hours (default: from the race days). Exit 0 when searched, 2 otherwise.\n",
-        stderr);
+        "adds 24 x K hours (default: from the race days).\n"
+        "  --data-dir DIR     data folder (settings, chip table); else WINORVEX_DATA_DIR\n"
+        "  --lang fr|en       language of the messages\n"
+        "  --today YYYYMMDD   pins today's date for the race days\n"
+        "  --date YYYYMMDD    the date of the reads searched for\n"
+        "  --start T, --end T the first and last time of day searched (hh:mm:ss)\n"
+        "  --detector ID      detector identifier of the saved lines (default 31)\n"
+        "  --help, --version  this text, the program's version\n"
+        "Exit status: 0 searched (and saved), 2 otherwise (usage error, unreadable log, failed save).\n",
+        to);
 }
 
 bool ValidDetector(std::string_view detector) {
@@ -63,10 +72,17 @@ bool ValidDetector(std::string_view detector) {
     return true;
 }
 
+bool IsValueOption(std::string_view arg) {
+    for (const char* known :
+         {"--data-dir", "--lang", "--today", "--date", "--start", "--end", "--detector", "--days", "--save"}) {
+        if (arg == known) return true;
+    }
+    return false;
+}
+
 bool ParseArguments(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--help" || arg == "-h") return false;
         if (arg == "--extended") {
             options.extended = true;
             continue;
@@ -82,6 +98,10 @@ bool ParseArguments(int argc, char** argv, Options& options) {
             }
             options.file = arg;
             continue;
+        }
+        if (!IsValueOption(arg)) {
+            tools::ReportUnknownOption(kTool, arg);
+            return false;
         }
         if (i + 1 >= argc) {
             std::fprintf(stderr, "%s: %s needs a value\n", kTool, argv[i]);
@@ -115,8 +135,6 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         } else if (arg == "--save") {
             options.save = value;
             good = !value.empty();
-        } else {
-            good = false;
         }
         if (!good) {
             std::fprintf(stderr, "%s: bad argument %s %s\n", kTool, argv[i - 1], argv[i]);
@@ -214,9 +232,11 @@ int Run(const Options& options) {
 }  // namespace winorvex::import_tool
 
 int main(int argc, char** argv) {
+    using winorvex::import_tool::PrintUsage;
+    if (winorvex::tools::AnswerHelpOrVersion(argc, argv, winorvex::import_tool::kTool, PrintUsage)) return 0;
     winorvex::import_tool::Options options;
     if (!winorvex::import_tool::ParseArguments(argc, argv, options)) {
-        winorvex::import_tool::PrintUsage();
+        PrintUsage(stderr);
         return winorvex::import_tool::kExitFailed;
     }
     return winorvex::import_tool::Run(options);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/program_info.h"
 #include "common/stdin_control.h"
 #include "pty_link.h"
 #include "simulator.h"
@@ -28,6 +29,8 @@ bool ServeStdin(Simulator& simulator, std::string& pending) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const auto usage = [](std::FILE* to) { std::fputs(winorvex::sim::UsageText().c_str(), to); };
+    if (winorvex::tools::AnswerHelpOrVersion(argc, argv, "orvex-box-sim", usage)) return 0;
     Options options;
     bool help = false;
     std::string error;

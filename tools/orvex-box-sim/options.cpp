@@ -10,6 +10,15 @@ namespace {
 
 constexpr double kMaxRate = 10'000'000;
 
+bool TakesValue(const std::string& name) {
+    for (const char* known :
+         {"--model", "--port", "--side-port", "--control-port", "--rate", "--count", "--chips", "--chip-count",
+          "--repeat-percent", "--date", "--log", "--latency-log", "--clear-step-ms", "--seed"}) {
+        if (name == known) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool ParseInteger(const std::string& text, int64_t min, int64_t max, int64_t* value) {
@@ -55,7 +64,9 @@ std::string UsageText() {
            "  --clear-step-ms N      pause between the four steps of a memory clearing (default 50)\n"
            "  --quiet                no notes on standard error\n"
            "  --serial               the reader on a serial line: a pseudo-terminal whose port the\n"
-           "                         ready line names (serial=/dev/pts/N); --port defaults to 0\n";
+           "                         ready line names (serial=/dev/pts/N); --port defaults to 0\n"
+           "  --help, --version      this text, the program's version\n"
+           "Exit status: 0 stopped (SIGINT, SIGTERM or the quit command), 1 could not start, 2 usage error.\n";
 }
 
 bool ParseOptions(const std::vector<std::string>& args, Options* o, bool* help, std::string* error) {
@@ -89,8 +100,12 @@ bool ParseOptions(const std::vector<std::string>& args, Options* o, bool* help, 
             o->serial = true;
             continue;
         }
+        if (!TakesValue(name)) {
+            *error = name.rfind("-", 0) == 0 ? "unknown option " + name : "unknown argument " + name;
+            return false;
+        }
         if (i + 1 >= args.size()) {
-            *error = name.rfind("--", 0) == 0 ? "missing value after " + name : "unknown argument " + name;
+            *error = "missing value after " + name;
             return false;
         }
         const std::string& value = args[++i];

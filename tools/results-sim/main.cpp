@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/program_info.h"
 #include "common/stdin_control.h"
 #include "core/unique_fd.h"
 #include "options.h"
@@ -26,6 +27,9 @@ bool ServeStdin(ResultsSimulator& simulator, std::string& pending) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // "--version A,B,C,D" is the simulated program's own version; alone it asks for this one's.
+    const auto usage = [](std::FILE* to) { std::fputs(winorvex::results_sim::UsageText().c_str(), to); };
+    if (winorvex::tools::AnswerHelpOrVersion(argc, argv, "winorvex-results-sim", usage, true)) return 0;
     winorvex::results_sim::Options options;
     bool help = false;
     bool stdinControl = false;

@@ -78,7 +78,9 @@ std::string UsageText() {
            "  --runner-count N    generated runners 1..N instead (default 1000)\n"
            "  --rcvbuf BYTES      receive buffer of the accepted sockets\n"
            "  --stdin-control     read control commands from standard input\n"
-           "  --quiet             no notes on standard error\n";
+           "  --quiet             no notes on standard error\n"
+           "  --help              this text; --version alone prints the program's version\n"
+           "Exit status: 0 stopped (SIGINT, SIGTERM or the quit command), 1 could not start, 2 usage error.\n";
 }
 
 }  // namespace winorvex::results_sim
