@@ -256,6 +256,7 @@ TEST_F(FtpJobTest, LocalFileGoneSinceQueueingFailsWithoutLogin) {
     // A folder where the file was is no readable file either.
     std::filesystem::create_directories(path);
     EXPECT_EQ(Upload(job), kFtpResultNoLocalFile);
+    ASSERT_TRUE(server_.CatchUp());
     EXPECT_EQ(server_.CountEvents("CONNECT"), 0);
     EXPECT_EQ(server_.CountEvents("LOGIN"), 0);
 }
@@ -327,6 +328,7 @@ TEST_F(FtpJobTest, UnsafeRemoteNamesFailBeforeConnecting) {
             EXPECT_EQ(job.errorText.find('\n'), std::string::npos);
         }
     }
+    ASSERT_TRUE(server_.CatchUp());
     EXPECT_EQ(server_.CountEvents("CONNECT"), 0);
 }
 
@@ -399,6 +401,8 @@ TEST_F(FtpJobTest, EmptyUserLogsInAnonymously) {
     job.SetLocalFile(WriteLocal("a.txt", "anonymous"));
     job.SetRemoteName("a.txt");
     ASSERT_EQ(Upload(job), kFtpResultOk) << job.errorText;
+    // The server's line for the login may still be on its way to the test when the job ends.
+    ASSERT_TRUE(server_.CatchUp());
     EXPECT_EQ(server_.CountEvents("LOGIN anonymous"), 1);
 }
 

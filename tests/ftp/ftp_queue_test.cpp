@@ -81,6 +81,7 @@ TEST_F(FtpQueueTest, ConsecutiveJobsToOneServerShareOneLoginAcrossFolders) {
     EXPECT_EQ(scratch_.ReadFile("root/top-2.txt"), "top-2.txt");
     EXPECT_EQ(scratch_.ReadFile("root/a/mid.txt"), "mid.txt");
     EXPECT_EQ(scratch_.ReadFile("root/a/b/absolute.txt"), "absolute.txt");
+    ASSERT_TRUE(server_.CatchUp());
     EXPECT_EQ(server_.CountEvents("LOGIN"), 1);
 }
 
