@@ -17,6 +17,7 @@
 #include "core/texts.h"
 #include "core/unique_fd.h"
 #include "ftp/curl_ftp_session.h"
+#include "ftp/ftp_list_parse.h"
 
 namespace winorvex {
 
@@ -137,6 +138,52 @@ std::int64_t RemoteSize(CurlFtpSession& session, const std::string& fileUrl) {
         return kRemoteUnknown;
     }
     return static_cast<std::int64_t>(length);
+}
+
+// A folder listing beyond this is not worth reading to find two names.
+constexpr std::size_t kLookListingMaxBytes = 16u << 20;
+
+std::size_t AppendText(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* text = static_cast<std::string*>(user);
+    const std::size_t length = size * count;
+    if (text->size() + length > kLookListingMaxBytes) return 0;
+    text->append(data, length);
+    return length;
+}
+
+struct RemoteSizes {
+    std::int64_t lock = kRemoteUnknown;
+    std::int64_t final = kRemoteUnknown;
+};
+
+// What the server holds under both names: by SIZE, else (a server that gives no size) from a
+// listing of the folder.
+RemoteSizes LookAtNames(CurlFtpSession& session, const std::string& folderUrl, const std::string& lockName,
+                        const std::string& finalName) {
+    RemoteSizes sizes;
+    sizes.lock = RemoteSize(session, folderUrl + ftp_detail::EncodeUrlSegment(lockName));
+    if (sizes.lock != kRemoteUnknown)
+        sizes.final = RemoteSize(session, folderUrl + ftp_detail::EncodeUrlSegment(finalName));
+    if (sizes.lock != kRemoteUnknown && sizes.final != kRemoteUnknown) return sizes;
+    session.PrepareNextTransfer();
+    std::string listing;
+    curl_easy_setopt(session.Handle(), CURLOPT_WRITEFUNCTION, &AppendText);
+    curl_easy_setopt(session.Handle(), CURLOPT_WRITEDATA, &listing);
+    const CURLcode code = session.Perform(folderUrl);
+    session.PrepareNextTransfer();
+    if (code != CURLE_OK) return {};
+    sizes = {kRemoteMissing, kRemoteMissing};
+    std::size_t start = 0;
+    while (start < listing.size()) {
+        auto end = listing.find('\n', start);
+        if (end == std::string::npos) end = listing.size();
+        const auto entry = ParseFtpListLine(std::string_view(listing).substr(start, end - start));
+        start = end + 1;
+        if (!entry || entry->directory) continue;
+        if (entry->name == lockName) sizes.lock = entry->size;
+        if (entry->name == finalName) sizes.final = entry->size;
+    }
+    return sizes;
 }
 
 }  // namespace
@@ -307,8 +354,6 @@ int CFtpJob::UploadFile() {
 
 int CFtpJob::PlaceUpload(CurlFtpSession& session, const FtpConnectParams& params, RenameEnd end,
                          const std::string& folderUrl, const std::string& lockName) {
-    const std::string lockUrl = folderUrl + ftp_detail::EncodeUrlSegment(lockName);
-    const std::string finalUrl = folderUrl + ftp_detail::EncodeUrlSegment(remoteName);
     const std::vector<std::string> rename = {"RNFR " + lockName, "RNTO " + remoteName};
     const std::vector<std::string> replace = {"*DELE " + remoteName, "RNFR " + lockName, "RNTO " + remoteName};
     const std::string shownLock = Printable(lockName);
@@ -352,8 +397,9 @@ int CFtpJob::PlaceUpload(CurlFtpSession& session, const FtpConnectParams& params
         // anything else: acting on a guess could delete the new file.
         fresh.reset();
         current = &fresh.emplace(params);
-        const std::int64_t lockSize = RemoteSize(*current, lockUrl);
-        if (lockSize == kRemoteMissing && RemoteSize(*current, finalUrl) == bytesDone) {
+        const RemoteSizes sizes = LookAtNames(*current, folderUrl, lockName, remoteName);
+        const std::int64_t lockSize = sizes.lock;
+        if (lockSize == kRemoteMissing && sizes.final == bytesDone) {
             end = {RenameEnd::Kind::Done, {}, 0};
             continue;
         }

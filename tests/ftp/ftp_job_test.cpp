@@ -90,10 +90,15 @@ TEST_F(FtpJobTest, ReplacesStaleLockAndOldFileEvenWhenServerRefusesRenameOntoExi
 TEST_F(FtpJobTest, RenameWithoutReplyIsLookedAtBeforeAnythingElse) {
     SetLanguage(Language::English);
     const std::string content(50000, 'n');
-    for (const std::string drop : {"after", "before"}) {
-        SCOPED_TRACE("connection dropped " + drop + " the rename");
+    struct Case {
+        std::string drop;
+        std::vector<std::string> refused;
+    };
+    for (const Case& test : {Case{"after", {}}, Case{"after", {"SIZE"}}, Case{"before", {}}}) {
+        SCOPED_TRACE("connection dropped " + test.drop + " the rename" + (test.refused.empty() ? "" : ", no SIZE"));
         PyFtpServer::Options options;
-        options.dropOnRename = drop;
+        options.dropOnRename = test.drop;
+        options.refuseCommands = test.refused;
         server_.Stop();
         START_FTP_SERVER_OR_SKIP(options);
         scratch_.WriteFile("root/res.txt", "old results");
@@ -104,8 +109,9 @@ TEST_F(FtpJobTest, RenameWithoutReplyIsLookedAtBeforeAnythingElse) {
         std::vector<int> states;
         const int result = Upload(job, &states);
         ASSERT_TRUE(server_.CatchUp());
-        if (drop == "after") {
-            // The new file is in place: a success, and nothing more is done to it.
+        if (test.drop == "after") {
+            // The new file is in place (by its size, or in the listing): a success, and nothing
+            // more is done to it.
             EXPECT_EQ(result, kFtpResultOk) << job.errorText;
             EXPECT_THAT(states, ElementsAre(kFtpStateStarted, kFtpStateTransferring, kFtpStateDone));
             EXPECT_TRUE(scratch_.ReadFile("root/res.txt") == content);

@@ -3,6 +3,7 @@
 
 Prints "PORT <n>" once listening, then one line per event ("CONNECT", "LOGIN <user>", "DROP").
 Misbehaves on request: --stall-on VERB (never answer that command, "GREETING" for the banner),
+--refuse-command VERB (502 for that command),
 --refuse-folder NAME (550 on CWD into it), --refuse-rename-existing (550 on RNTO onto an
 existing name), --refuse-rename (550 on every RNTO), --drop-on-rename after|before (close the
 control connection instead of answering RNTO, having renamed or not), --cut-data-after N (close
@@ -42,6 +43,7 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--anonymous", action="store_true")
     parser.add_argument("--stall-on", action="append", default=[])
+    parser.add_argument("--refuse-command", action="append", default=[])
     parser.add_argument("--refuse-folder", default="")
     parser.add_argument("--refuse-rename-existing", action="store_true")
     parser.add_argument("--refuse-rename", action="store_true")
@@ -56,6 +58,7 @@ def main():
     logging.getLogger("pyftpdlib").propagate = False
 
     stall = set(verb.upper() for verb in args.stall_on)
+    refuse = set(verb.upper() for verb in args.refuse_command)
     perms = "elradfmwMT"
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm=perms)
@@ -94,6 +97,9 @@ def main():
 
         def pre_process_command(self, line, cmd, arg):
             if cmd.upper() in stall:
+                return
+            if cmd.upper() in refuse:
+                self.respond("502 Command not implemented.")
                 return
             super().pre_process_command(line, cmd, arg)
 

@@ -56,6 +56,10 @@ bool PyFtpServer::Start(const std::string& root, const Options& options, std::st
         args.emplace_back("--stall-on");
         args.push_back(verb);
     }
+    for (const std::string& verb : options.refuseCommands) {
+        args.emplace_back("--refuse-command");
+        args.push_back(verb);
+    }
     if (!options.refuseFolder.empty()) {
         args.emplace_back("--refuse-folder");
         args.push_back(options.refuseFolder);

@@ -18,7 +18,8 @@ public:
         std::string user = "tester";
         std::string password = "secret";
         bool anonymous = false;
-        std::vector<std::string> stallOn;  // verbs never answered; "GREETING": no banner
+        std::vector<std::string> stallOn;         // verbs never answered; "GREETING": no banner
+        std::vector<std::string> refuseCommands;  // verbs answered with 502
         std::string refuseFolder;
         bool refuseRenameOntoExisting = false;
         bool refuseRename = false;  // 550 on every RNTO
