@@ -117,6 +117,8 @@ void CurlFtpSession::ResetTracking() {
     loggedIn_ = false;
     cwdSent_ = false;
     lastCommand_.clear();
+    lastCommandReply_ = 0;
+    closing_ = false;
 }
 
 CURLcode CurlFtpSession::Perform(const std::string& url) {
@@ -175,18 +177,37 @@ FtpFailurePoint CurlFtpSession::FailurePoint() const {
 }
 
 int CurlFtpSession::OnDebug(CURL*, curl_infotype type, char* data, std::size_t size, void* self) {
-    if (type != CURLINFO_HEADER_OUT) return 0;
     auto* session = static_cast<CurlFtpSession*>(self);
     std::string_view line(data, size);
+    if (type == CURLINFO_HEADER_IN) {
+        session->NoteReplyLine(line);
+        return 0;
+    }
+    if (type != CURLINFO_HEADER_OUT) return 0;
     const auto verbEnd = line.find_first_of(" \r\n");
     const std::string_view verb = line.substr(0, verbEnd);
     // Closing commands come after the failure they would hide.
-    if (verb == "QUIT" || verb == "ABOR") return 0;
+    if (verb == "QUIT" || verb == "ABOR") {
+        session->closing_ = true;
+        return 0;
+    }
+    session->closing_ = false;
+    session->lastCommandReply_ = 0;
     session->lastCommand_.assign(verb);
     if (!IsLoginCommand(verb)) session->loggedIn_ = true;
     if (verb == "CWD") session->cwdSent_ = true;
     if (session->observer_) session->observer_(verb);
     return 0;
+}
+
+void CurlFtpSession::NoteReplyLine(std::string_view line) {
+    // "ddd text" ends a reply; "ddd-text" and indented lines continue a multi-line one.
+    if (closing_ || line.size() < 3) return;
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (line[i] < '0' || line[i] > '9') return;
+    }
+    if (line.size() > 3 && line[3] != ' ' && line[3] != '\r' && line[3] != '\n') return;
+    lastCommandReply_ = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
 }
 
 int CurlFtpSession::OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {

@@ -62,6 +62,9 @@ public:
     bool FolderChanged() const { return cwdSent_; }
     const std::string& LastCommand() const { return lastCommand_; }
     long LastReplyCode() const;
+    // The server's final reply to the last command sent; 0 when none came (the connection dropped
+    // or the wait ran out), which says nothing of whether the server carried the command out.
+    long LastCommandReply() const { return lastCommandReply_; }
     bool Aborted() const;
     // curl's own description of the failure (its error buffer, else the code's text), with the
     // failing command and the server's reply code when there is one; at most maxLength characters.
@@ -70,6 +73,7 @@ public:
 
 private:
     static int OnDebug(CURL*, curl_infotype type, char* data, std::size_t size, void* self);
+    void NoteReplyLine(std::string_view line);
     static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     void ResetTracking();
     void ApplyBaseOptions();
@@ -89,6 +93,8 @@ private:
     bool loggedIn_ = false;
     bool cwdSent_ = false;
     std::string lastCommand_;
+    long lastCommandReply_ = 0;
+    bool closing_ = false;  // QUIT or ABOR sent: their replies answer no tracked command
     std::function<void(std::string_view)> observer_;
 };
 

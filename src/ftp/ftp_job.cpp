@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "core/file_utils.h"
+#include "core/log.h"
 #include "core/settings.h"
 #include "core/text_format.h"
 #include "core/texts.h"
 #include "core/unique_fd.h"
 #include "ftp/curl_ftp_session.h"
+#include "ftp/ftp_list_parse.h"
 
 namespace winorvex {
 
@@ -107,12 +109,104 @@ std::size_t WriteLocalFile(char* data, std::size_t size, std::size_t count, void
     return length;
 }
 
-// Removes the upload's temporary file after a failure; nothing more can be done when it fails.
-void RemoveLockFile(CurlFtpSession& session, const std::string& folderUrl, const std::string& lockName) {
-    session.SetCommands({}, {}, {"*DELE " + lockName});
+// Sends commands in the folder, with no transfer.
+CURLcode RunInFolder(CurlFtpSession& session, const std::string& folderUrl, std::vector<std::string> commands) {
+    session.SetCommands({}, {}, std::move(commands));
     curl_easy_setopt(session.Handle(), CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(session.Handle(), CURLOPT_NOBODY, 1L);
-    session.Perform(folderUrl);
+    return session.Perform(folderUrl);
+}
+
+// Removes the temporary file of an upload that did not reach its end; nothing more can be done
+// when that fails.
+void RemoveLockFile(CurlFtpSession& session, const std::string& folderUrl, const std::string& lockName) {
+    RunInFolder(session, folderUrl, {"*DELE " + lockName});
+}
+
+constexpr std::int64_t kRemoteMissing = -1;  // the server says there is no such file
+constexpr std::int64_t kRemoteUnknown = -2;  // no answer, or none that gives a size
+
+std::int64_t RemoteSize(CurlFtpSession& session, const std::string& fileUrl) {
+    session.SetCommands({}, {}, {});
+    curl_easy_setopt(session.Handle(), CURLOPT_UPLOAD, 0L);
+    curl_easy_setopt(session.Handle(), CURLOPT_NOBODY, 1L);
+    const CURLcode code = session.Perform(fileUrl);
+    if (code == CURLE_REMOTE_FILE_NOT_FOUND && session.LastCommand() == "SIZE") return kRemoteMissing;
+    curl_off_t length = -1;
+    if (code != CURLE_OK ||
+        curl_easy_getinfo(session.Handle(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK || length < 0) {
+        return kRemoteUnknown;
+    }
+    return static_cast<std::int64_t>(length);
+}
+
+// A folder listing beyond this is not worth reading to find two names.
+constexpr std::size_t kLookListingMaxBytes = 16u << 20;
+
+std::size_t AppendText(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* text = static_cast<std::string*>(user);
+    const std::size_t length = size * count;
+    if (text->size() + length > kLookListingMaxBytes) return 0;
+    text->append(data, length);
+    return length;
+}
+
+struct RemoteSizes {
+    std::int64_t lock = kRemoteUnknown;
+    std::int64_t final = kRemoteUnknown;
+};
+
+// What the server holds under both names: by SIZE, else (a server that gives no size) from a
+// listing of the folder.
+RemoteSizes LookAtNames(CurlFtpSession& session, const std::string& folderUrl, const std::string& lockName,
+                        const std::string& finalName) {
+    RemoteSizes sizes;
+    sizes.lock = RemoteSize(session, folderUrl + ftp_detail::EncodeUrlSegment(lockName));
+    if (sizes.lock != kRemoteUnknown)
+        sizes.final = RemoteSize(session, folderUrl + ftp_detail::EncodeUrlSegment(finalName));
+    if (sizes.lock != kRemoteUnknown && sizes.final != kRemoteUnknown) return sizes;
+    session.PrepareNextTransfer();
+    std::string listing;
+    curl_easy_setopt(session.Handle(), CURLOPT_WRITEFUNCTION, &AppendText);
+    curl_easy_setopt(session.Handle(), CURLOPT_WRITEDATA, &listing);
+    const CURLcode code = session.Perform(folderUrl);
+    session.PrepareNextTransfer();
+    if (code != CURLE_OK) return {};
+    sizes = {kRemoteMissing, kRemoteMissing};
+    std::size_t start = 0;
+    while (start < listing.size()) {
+        auto end = listing.find('\n', start);
+        if (end == std::string::npos) end = listing.size();
+        const auto entry = ParseFtpListLine(std::string_view(listing).substr(start, end - start));
+        start = end + 1;
+        if (!entry || entry->directory) continue;
+        if (entry->name == lockName) sizes.lock = entry->size;
+        if (entry->name == finalName) sizes.final = entry->size;
+    }
+    return sizes;
+}
+
+}  // namespace
+
+// How the rename that puts an upload under its final name ended.
+struct ftp_detail::RenameEnd {
+    enum class Kind { Done, Refused, Unanswered } kind = Kind::Unanswered;
+    std::string verb;  // the refused command
+    long reply = 0;
+};
+
+namespace {
+
+using ftp_detail::RenameEnd;
+
+RenameEnd EndOfRename(const CurlFtpSession& session, CURLcode code) {
+    if (code == CURLE_OK) return {RenameEnd::Kind::Done, {}, 0};
+    const std::string& verb = session.LastCommand();
+    const long reply = session.LastCommandReply();
+    if ((verb == "RNFR" || verb == "RNTO") && reply >= 400) return {RenameEnd::Kind::Refused, verb, reply};
+    // Anything else (a dropped connection, no reply in time, no new login) leaves the server's
+    // side unknown.
+    return {};
 }
 
 }  // namespace
@@ -212,11 +306,14 @@ int CFtpJob::UploadFile() {
     // The old file stays under the final name until the new one replaces it whole.
     session.SetCommands(beforeFolder, beforeTransfer, {"RNFR " + lockName, "RNTO " + remoteName});
     bool transferStarted = false;
+    bool stored = false;  // the server took the whole file under the temporary name
     session.SetCommandObserver([&](std::string_view verb) {
         if (verb == "STOR" && !transferStarted) {
             transferStarted = true;
             SetState(kFtpStateTransferring);
         }
+        // The commands after the transfer are sent only once the server has confirmed it.
+        if (verb == "RNFR") stored = true;
     });
     UploadSource source{local.Get(), this, false};
     CURL* curl = session.Handle();
@@ -224,19 +321,15 @@ int CFtpJob::UploadFile() {
     curl_easy_setopt(curl, CURLOPT_READFUNCTION, &ReadLocalFile);
     curl_easy_setopt(curl, CURLOPT_READDATA, &source);
     curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(st.st_size));
-    CURLcode code = session.Perform(folderUrl + ftp_detail::EncodeUrlSegment(lockName));
+    const CURLcode code = session.Perform(folderUrl + ftp_detail::EncodeUrlSegment(lockName));
 
-    if (code != CURLE_OK && !source.readError && !session.Aborted() && session.LastCommand() == "RNTO") {
-        // Some servers refuse to rename onto an existing name: delete the old file, rename again.
-        session.SetCommandObserver({});
-        session.SetCommands({}, {}, {"DELE " + remoteName, "RNFR " + lockName, "RNTO " + remoteName});
-        curl_easy_setopt(curl, CURLOPT_UPLOAD, 0L);
-        curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-        code = session.Perform(folderUrl);
-    }
     if (code == CURLE_OK) {
         SetState(kFtpStateDone);
         return kFtpResultOk;
+    }
+    if (stored && !source.readError && !session.Aborted()) {
+        session.SetCommandObserver({});
+        return PlaceUpload(session, params, EndOfRename(session, code), folderUrl, lockName);
     }
 
     session.SetCommandObserver({});
@@ -257,6 +350,73 @@ int CFtpJob::UploadFile() {
     }
     if (transferStarted && !session.Aborted()) RemoveLockFile(session, folderUrl, lockName);
     return Fail(result, std::move(text));
+}
+
+int CFtpJob::PlaceUpload(CurlFtpSession& session, const FtpConnectParams& params, RenameEnd end,
+                         const std::string& folderUrl, const std::string& lockName) {
+    const std::vector<std::string> rename = {"RNFR " + lockName, "RNTO " + remoteName};
+    const std::vector<std::string> replace = {"*DELE " + remoteName, "RNFR " + lockName, "RNTO " + remoteName};
+    const std::string shownLock = Printable(lockName);
+    const std::string shownName = Printable(remoteName);
+    CurlFtpSession* current = &session;
+    std::optional<CurlFtpSession> fresh;
+    bool replacing = false;
+    bool retried = false;
+    // At most one replacement and one retry: the loop ends within a few rounds.
+    while (true) {
+        if (current->Aborted()) return Fail(kFtpResultFailed, CutShortText());
+        if (end.kind == RenameEnd::Kind::Done) {
+            // The kept connection may be the one that dropped.
+            if (fresh && connections_ != nullptr) connections_->Clear();
+            SetState(kFtpStateDone);
+            return kFtpResultOk;
+        }
+        if (end.kind == RenameEnd::Kind::Refused) {
+            if (end.verb == "RNTO" && end.reply >= 500 && end.reply < 600 && !replacing) {
+                // Some servers refuse to rename onto an existing name. Only such a refusal, said
+                // in so many words, lets the old file go before the new one takes its name.
+                replacing = true;
+                LogF(10,
+                     Tr("## FTP %s : renommage de %s refusé (%ld), ancien fichier supprimé pour un second essai",
+                        "## FTP %s: rename to %s refused (%ld), old file deleted for a second try"),
+                     ftp_detail::SiteForText(site).c_str(), shownName.c_str(), end.reply);
+                end = EndOfRename(*current, RunInFolder(*current, folderUrl, replace));
+                continue;
+            }
+            // The new data stays under the temporary name; an upload that follows replaces it.
+            if (end.verb == "RNTO") {
+                return Fail(kFtpResultFailed,
+                            Format(Tr("Renommage refusé (RNTO %s : %ld), fichier envoyé conservé sous %s",
+                                      "Rename refused (RNTO %s: %ld), uploaded file kept as %s"),
+                                   shownName.c_str(), end.reply, shownLock.c_str()));
+            }
+            return Fail(kFtpResultFailed, Format(Tr("Renommage refusé (%s %s : %ld)", "Rename refused (%s %s: %ld)"),
+                                                 end.verb.c_str(), shownLock.c_str(), end.reply));
+        }
+        // No answer: the server may have renamed or not. Look, on a new connection, before
+        // anything else: acting on a guess could delete the new file.
+        fresh.reset();
+        current = &fresh.emplace(params);
+        const RemoteSizes sizes = LookAtNames(*current, folderUrl, lockName, remoteName);
+        const std::int64_t lockSize = sizes.lock;
+        if (lockSize == kRemoteMissing && sizes.final == bytesDone) {
+            end = {RenameEnd::Kind::Done, {}, 0};
+            continue;
+        }
+        if (current->Aborted()) continue;
+        if (lockSize != bytesDone || retried) {
+            return Fail(kFtpResultFailed,
+                        lockSize == bytesDone
+                            ? Format(Tr("Renommage sans réponse (RNTO %s), fichier envoyé conservé sous %s",
+                                        "Rename not answered (RNTO %s), uploaded file kept as %s"),
+                                     shownName.c_str(), shownLock.c_str())
+                            : Format(Tr("Renommage sans réponse (RNTO %s)", "Rename not answered (RNTO %s)"),
+                                     shownName.c_str()));
+        }
+        // The whole new file is still under the temporary name: the rename never happened.
+        retried = true;
+        end = EndOfRename(*current, RunInFolder(*current, folderUrl, replacing ? replace : rename));
+    }
 }
 
 int CFtpJob::DownloadFile() {

@@ -14,6 +14,11 @@
 namespace winorvex {
 
 class FtpConnectionCache;
+namespace ftp_detail {
+class CurlFtpSession;
+struct FtpConnectParams;
+struct RenameEnd;
+}  // namespace ftp_detail
 
 inline constexpr int kFtpStateCreated = 0;
 inline constexpr int kFtpStateStarted = 1;
@@ -86,6 +91,10 @@ public:
 private:
     void SetState(int newState);
     int Fail(int result, std::string text);
+    // Once the server holds the whole file under the temporary name and the rename after it
+    // ended as `end` says, other than done.
+    int PlaceUpload(ftp_detail::CurlFtpSession& session, const ftp_detail::FtpConnectParams& params,
+                    ftp_detail::RenameEnd end, const std::string& folderUrl, const std::string& lockName);
 
     StateReporter reporter_;
     const std::atomic<bool>* abortFlag_ = nullptr;

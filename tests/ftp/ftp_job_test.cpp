@@ -87,6 +87,74 @@ TEST_F(FtpJobTest, ReplacesStaleLockAndOldFileEvenWhenServerRefusesRenameOntoExi
     }
 }
 
+TEST_F(FtpJobTest, RenameWithoutReplyIsLookedAtBeforeAnythingElse) {
+    SetLanguage(Language::English);
+    const std::string content(50000, 'n');
+    struct Case {
+        std::string drop;
+        std::vector<std::string> refused;
+    };
+    for (const Case& test : {Case{"after", {}}, Case{"after", {"SIZE"}}, Case{"before", {}}}) {
+        SCOPED_TRACE("connection dropped " + test.drop + " the rename" + (test.refused.empty() ? "" : ", no SIZE"));
+        PyFtpServer::Options options;
+        options.dropOnRename = test.drop;
+        options.refuseCommands = test.refused;
+        server_.Stop();
+        START_FTP_SERVER_OR_SKIP(options);
+        scratch_.WriteFile("root/res.txt", "old results");
+        fs::remove(root() / "res.txt.lock");
+        CFtpJob job = MakeJob(1);
+        job.SetLocalFile(WriteLocal("res.txt", content));
+        job.SetRemoteName("res.txt");
+        std::vector<int> states;
+        const int result = Upload(job, &states);
+        ASSERT_TRUE(server_.CatchUp());
+        if (test.drop == "after") {
+            // The new file is in place (by its size, or in the listing): a success, and nothing
+            // more is done to it.
+            EXPECT_EQ(result, kFtpResultOk) << job.errorText;
+            EXPECT_THAT(states, ElementsAre(kFtpStateStarted, kFtpStateTransferring, kFtpStateDone));
+            EXPECT_TRUE(scratch_.ReadFile("root/res.txt") == content);
+            EXPECT_FALSE(fs::exists(root() / "res.txt.lock"));
+            EXPECT_EQ(server_.CountEvents("DROP"), 1);
+        } else {
+            // Never renamed, never refused: the old file stays, the new one under its temporary
+            // name, after one more try on a new connection.
+            EXPECT_EQ(result, kFtpResultFailed);
+            EXPECT_THAT(states, ElementsAre(kFtpStateStarted, kFtpStateTransferring, kFtpStateFailed));
+            EXPECT_EQ(job.errorText, "Rename not answered (RNTO res.txt), uploaded file kept as res.txt.lock");
+            EXPECT_EQ(scratch_.ReadFile("root/res.txt"), "old results");
+            EXPECT_TRUE(scratch_.ReadFile("root/res.txt.lock") == content);
+            EXPECT_EQ(server_.CountEvents("DROP"), 2);
+        }
+    }
+}
+
+TEST_F(FtpJobTest, EveryRenameRefusedKeepsTheNewDataUnderTheTemporaryName) {
+    PyFtpServer::Options options;
+    options.refuseRename = true;
+    START_FTP_SERVER_OR_SKIP(options);
+    scratch_.WriteFile("root/res.txt", "old results");
+    for (const Language language : {Language::French, Language::English}) {
+        SetLanguage(language);
+        const std::string content = language == Language::French ? "nouveaux résultats" : "new results";
+        CFtpJob job = MakeJob(1);
+        job.SetLocalFile(WriteLocal("res.txt", content));
+        job.SetRemoteName("res.txt");
+        std::vector<int> states;
+        EXPECT_EQ(Upload(job, &states), kFtpResultFailed);
+        EXPECT_THAT(states, ElementsAre(kFtpStateStarted, kFtpStateTransferring, kFtpStateFailed));
+        EXPECT_EQ(job.errorText,
+                  language == Language::French
+                      ? "Renommage refusé (RNTO res.txt : 550), fichier envoyé conservé sous res.txt.lock"
+                      : "Rename refused (RNTO res.txt: 550), uploaded file kept as res.txt.lock");
+        EXPECT_EQ(scratch_.ReadFile("root/res.txt.lock"), content);
+    }
+    // The old file went only because the server refused the rename onto it in so many words.
+    EXPECT_FALSE(fs::exists(root() / "res.txt"));
+    EXPECT_THAT(FileText(), HasSubstr("rename to res.txt refused (550), old file deleted for a second try"));
+}
+
 TEST_F(FtpJobTest, DuringSlowUploadOnlyTheLockNameIsListed) {
     PyFtpServer::Options options;
     options.readLimit = 200 * 1024;
@@ -194,6 +262,7 @@ TEST_F(FtpJobTest, LocalFileGoneSinceQueueingFailsWithoutLogin) {
     // A folder where the file was is no readable file either.
     std::filesystem::create_directories(path);
     EXPECT_EQ(Upload(job), kFtpResultNoLocalFile);
+    ASSERT_TRUE(server_.CatchUp());
     EXPECT_EQ(server_.CountEvents("CONNECT"), 0);
     EXPECT_EQ(server_.CountEvents("LOGIN"), 0);
 }
@@ -265,6 +334,7 @@ TEST_F(FtpJobTest, UnsafeRemoteNamesFailBeforeConnecting) {
             EXPECT_EQ(job.errorText.find('\n'), std::string::npos);
         }
     }
+    ASSERT_TRUE(server_.CatchUp());
     EXPECT_EQ(server_.CountEvents("CONNECT"), 0);
 }
 
@@ -337,6 +407,8 @@ TEST_F(FtpJobTest, EmptyUserLogsInAnonymously) {
     job.SetLocalFile(WriteLocal("a.txt", "anonymous"));
     job.SetRemoteName("a.txt");
     ASSERT_EQ(Upload(job), kFtpResultOk) << job.errorText;
+    // The server's line for the login may still be on its way to the test when the job ends.
+    ASSERT_TRUE(server_.CatchUp());
     EXPECT_EQ(server_.CountEvents("LOGIN anonymous"), 1);
 }
 

@@ -81,7 +81,25 @@ TEST_F(FtpQueueTest, ConsecutiveJobsToOneServerShareOneLoginAcrossFolders) {
     EXPECT_EQ(scratch_.ReadFile("root/top-2.txt"), "top-2.txt");
     EXPECT_EQ(scratch_.ReadFile("root/a/mid.txt"), "mid.txt");
     EXPECT_EQ(scratch_.ReadFile("root/a/b/absolute.txt"), "absolute.txt");
+    ASSERT_TRUE(server_.CatchUp());
     EXPECT_EQ(server_.CountEvents("LOGIN"), 1);
+}
+
+TEST_F(FtpQueueTest, ARenameReplyLostOnTheKeptConnectionSpoilsNeitherThatUploadNorTheNext) {
+    PyFtpServer::Options options;
+    options.dropOnRename = "after";
+    START_FTP_SERVER_OR_SKIP(options);
+    FtpQueue queue(sink_);
+    ASSERT_TRUE(queue.QueueFtpJob(UploadJob("one.txt", "first")));
+    ASSERT_TRUE(queue.QueueFtpJob(UploadJob("two.txt", "second")));
+    queue.StartFtpThread();
+    ASSERT_TRUE(WaitFor([&] { return sink_.CountState(kFtpStateDone) + sink_.CountState(kFtpStateFailed) == 2; },
+                        std::chrono::seconds(30)));
+    EXPECT_THAT(Reports(), ElementsAre("1 one.txt", "2 one.txt", "3 one.txt", "1 two.txt", "2 two.txt", "3 two.txt"));
+    EXPECT_EQ(scratch_.ReadFile("root/one.txt"), "first");
+    EXPECT_EQ(scratch_.ReadFile("root/two.txt"), "second");
+    ASSERT_TRUE(server_.CatchUp());
+    EXPECT_EQ(server_.CountEvents("DROP"), 2);
 }
 
 TEST_F(FtpQueueTest, SameTransferStillWaitingIsReplacedInPlace) {

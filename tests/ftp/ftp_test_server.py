@@ -1,11 +1,15 @@
 #!/usr/bin/python3
 """A real FTP server on 127.0.0.1 for the FTP tests, built on pyftpdlib.
 
-Prints "PORT <n>" once listening, then one line per event ("CONNECT", "LOGIN <user>").
+Prints "PORT <n>" once listening, then one line per event ("CONNECT", "LOGIN <user>", "DROP").
 Misbehaves on request: --stall-on VERB (never answer that command, "GREETING" for the banner),
+--refuse-command VERB (502 for that command),
 --refuse-folder NAME (550 on CWD into it), --refuse-rename-existing (550 on RNTO onto an
-existing name), --cut-data-after N (close an upload's data connection after N bytes),
---read-limit B (read uploads at B bytes/s). Ends when its standard input closes.
+existing name), --refuse-rename (550 on every RNTO), --drop-on-rename after|before (close the
+control connection instead of answering RNTO, having renamed or not), --cut-data-after N (close
+an upload's data connection after N bytes), --read-limit B (read uploads at B bytes/s).
+Every line read on standard input is printed back, after the events of what came before it, so a
+test can tell that it has seen them all. Ends when its standard input closes.
 """
 import argparse
 import logging
@@ -22,6 +26,16 @@ except ImportError as error:
     sys.exit(3)
 
 
+EMIT_LOCK = threading.Lock()
+
+
+def emit(line):
+    """One event line, never mixed with a line from another thread."""
+    with EMIT_LOCK:
+        sys.stdout.write(line + "\n")
+        sys.stdout.flush()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", required=True)
@@ -29,8 +43,11 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--anonymous", action="store_true")
     parser.add_argument("--stall-on", action="append", default=[])
+    parser.add_argument("--refuse-command", action="append", default=[])
     parser.add_argument("--refuse-folder", default="")
     parser.add_argument("--refuse-rename-existing", action="store_true")
+    parser.add_argument("--refuse-rename", action="store_true")
+    parser.add_argument("--drop-on-rename", choices=["after", "before"], default="")
     parser.add_argument("--cut-data-after", type=int, default=0)
     parser.add_argument("--read-limit", type=int, default=0)
     parser.add_argument("--write-limit", type=int, default=0)
@@ -41,6 +58,7 @@ def main():
     logging.getLogger("pyftpdlib").propagate = False
 
     stall = set(verb.upper() for verb in args.stall_on)
+    refuse = set(verb.upper() for verb in args.refuse_command)
     perms = "elradfmwMT"
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm=perms)
@@ -69,16 +87,19 @@ def main():
         auth_failed_timeout = 0.1
 
         def handle(self):
-            print("CONNECT", flush=True)
+            emit("CONNECT")
             if "GREETING" in stall:
                 return
             super().handle()
 
         def on_login(self, username):
-            print("LOGIN %s" % username, flush=True)
+            emit("LOGIN %s" % username)
 
         def pre_process_command(self, line, cmd, arg):
             if cmd.upper() in stall:
+                return
+            if cmd.upper() in refuse:
+                self.respond("502 Command not implemented.")
                 return
             super().pre_process_command(line, cmd, arg)
 
@@ -89,19 +110,30 @@ def main():
             return super().ftp_CWD(path)
 
         def ftp_RNTO(self, path):
-            if args.refuse_rename_existing and os.path.exists(path):
+            if args.refuse_rename or (args.refuse_rename_existing and os.path.exists(path)):
                 self._rnfr = None
                 self.respond("550 Destination exists.")
+                return
+            if args.drop_on_rename and self._rnfr:
+                if args.drop_on_rename == "after":
+                    os.replace(self._rnfr, path)
+                self._rnfr = None
+                emit("DROP")
+                self.close()
                 return
             return super().ftp_RNTO(path)
 
     Handler.authorizer = authorizer
     server = FTPServer(("127.0.0.1", 0), Handler)
-    print("PORT %d" % server.address[1], flush=True)
+    emit("PORT %d" % server.address[1])
 
+    # An event is written whole before the command after it is served, so a line echoed once it
+    # has been read comes after every event of what the test did before sending it.
     def watch_stdin():
-        while sys.stdin.buffer.read(4096):
-            pass
+        for raw in sys.stdin.buffer:
+            line = raw.decode("utf-8", "replace").strip()
+            if line:
+                emit(line)
         os._exit(0)
 
     threading.Thread(target=watch_stdin, daemon=True).start()

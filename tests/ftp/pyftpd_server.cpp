@@ -1,6 +1,7 @@
 #include "ftp/pyftpd_server.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -16,6 +17,25 @@ namespace winorvex::test {
 namespace {
 
 constexpr const char* kPython = "/usr/bin/python3";
+
+// A write into the server's input that cannot raise SIGPIPE when the server has gone.
+bool WriteQuietly(int fd, const std::string& text) {
+    sigset_t pipeOnly;
+    sigset_t old;
+    sigemptyset(&pipeOnly);
+    sigaddset(&pipeOnly, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeOnly, &old);
+    ssize_t n = 0;
+    do {
+        n = ::write(fd, text.data(), text.size());
+    } while (n < 0 && errno == EINTR);
+    if (n < 0 && errno == EPIPE) {
+        const timespec none{};
+        sigtimedwait(&pipeOnly, nullptr, &none);
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    return n == static_cast<ssize_t>(text.size());
+}
 
 }  // namespace
 
@@ -36,11 +56,20 @@ bool PyFtpServer::Start(const std::string& root, const Options& options, std::st
         args.emplace_back("--stall-on");
         args.push_back(verb);
     }
+    for (const std::string& verb : options.refuseCommands) {
+        args.emplace_back("--refuse-command");
+        args.push_back(verb);
+    }
     if (!options.refuseFolder.empty()) {
         args.emplace_back("--refuse-folder");
         args.push_back(options.refuseFolder);
     }
     if (options.refuseRenameOntoExisting) args.emplace_back("--refuse-rename-existing");
+    if (options.refuseRename) args.emplace_back("--refuse-rename");
+    if (!options.dropOnRename.empty()) {
+        args.emplace_back("--drop-on-rename");
+        args.push_back(options.dropOnRename);
+    }
     if (options.cutDataAfter > 0) {
         args.emplace_back("--cut-data-after");
         args.push_back(std::to_string(options.cutDataAfter));
@@ -151,6 +180,24 @@ void PyFtpServer::ReadOutput(int fd) {
     ::close(fd);
     std::lock_guard lock(mutex_);
     outputEnded_ = true;
+}
+
+bool PyFtpServer::CatchUp(std::chrono::milliseconds timeout) {
+    if (stdinFd_ < 0) return false;
+    const std::string mark = "MARK " + std::to_string(++marks_);
+    if (!WriteQuietly(stdinFd_, mark + "\n")) return false;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (true) {
+        {
+            std::lock_guard lock(mutex_);
+            for (auto line = lines_.rbegin(); line != lines_.rend(); ++line) {
+                if (*line == mark) return true;
+            }
+            if (outputEnded_) return false;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 int PyFtpServer::CountEvents(std::string_view prefix) const {

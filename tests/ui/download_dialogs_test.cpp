@@ -117,12 +117,14 @@ TEST_F(DownloadDialogsTest, TheEliteDialogListsByTheOptionRefusesAnEmptyFileAndD
     EXPECT_EQ(Rows(dialog.FileList()), Texts{"Looking for available files..."});
     ASSERT_TRUE(Pump([&] { return !dialog.Busy() && dialog.FileList()->count() == 4; }));
 
+    ASSERT_TRUE(server_.CatchUp());
     const int logins = server_.CountEvents("LOGIN");
     dialog.FileList()->setCurrentRow(Find(dialog.FileList(), "File [empty.log]"));
     dialog.DownloadButton()->click();
     EXPECT_FALSE(dialog.Busy());
     ASSERT_EQ(operator_.warnings.size(), 1u);
     EXPECT_EQ(operator_.warnings[0], "File empty.log is empty!");
+    ASSERT_TRUE(server_.CatchUp());
     EXPECT_EQ(server_.CountEvents("LOGIN"), logins) << "no transfer for an empty file";
 
     dialog.FileList()->setCurrentRow(Find(dialog.FileList(), "File [tty01.log]"));
