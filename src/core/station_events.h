@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace winorvex {
 
@@ -41,6 +42,9 @@ struct FtpJobStateEvent {
     std::string remoteName;
     std::string errorText;  // failed only
     bool upload = true;     // false for a download
+    // Done or failed only: the labels of the waiting jobs for the same transfer (site, folder,
+    // file) that this one took the place of, oldest first. They end with it, as it ends.
+    std::vector<std::string> replacedLabels;
 };
 
 // An alert raised on any thread, shown by the station on its own thread.

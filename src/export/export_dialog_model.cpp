@@ -52,6 +52,10 @@ void ExportDialogModel::Recompute(const CChrono& gap) {
     const std::vector<DetectorPasses> statistics = ComputeDetectorStatistics(PointersTo(copy_), gap, false);
     rows_ = MakeDistributionRows(statistics, mode_);
     fileCount_ = 0;
+    absolutePassages_ = 0;
+    for (const DetectorPasses& entry : statistics) {
+        for (const CWorkResult* result : entry.kept) absolutePassages_ += result->IsAbsolute() ? 1 : 0;
+    }
     selection_.reset();
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         fileCount_ += rows_[i].line.maxPass;
@@ -96,7 +100,14 @@ std::string ExportDialogModel::HandicapLabelText() const {
 std::string ExportDialogModel::DataToExportText() const {
     if (fileCount_ == 0) return "aucune";
     const char* s = fileCount_ > 1 ? "s" : "";
-    return Format("%d fichier%s de détection%s - %s", fileCount_, s, s, DisplayModeText(mode_));
+    std::string text = Format("%d fichier%s de détection%s - %s", fileCount_, s, s, DisplayModeText(mode_));
+    if (mode_ == DisplayMode::Compact && absolutePassages_ > 0) {
+        const char* a = absolutePassages_ > 1 ? "s" : "";
+        text +=
+            Format(Tr(" (%d détection%s en heure absolue non exportée%s)", " (%d absolute-clock detection%s left out)"),
+                   absolutePassages_, a, a);
+    }
+    return text;
 }
 
 std::optional<CDlgRecalageModel> ExportDialogModel::BeginRecalage() const {
@@ -197,6 +208,7 @@ ExportDialogModel::CloseResult ExportDialogModel::Close() {
     fileCount_ = 0;
     copy_.clear();
     copy_.shrink_to_fit();
+    absolutePassages_ = 0;
     return CloseResult{fields.periodic && !periodicAtOpening_};
 }
 

@@ -56,13 +56,16 @@ public:
     void SetSelection(std::optional<std::size_t> row);
     std::optional<std::size_t> Selection() const { return selection_; }
     int FileCount() const { return fileCount_; }  // sum of the rows' maxPass
+    // Kept passages with an absolute clock: the compact form (mode 2) leaves them out.
+    int AbsolutePassages() const { return absolutePassages_; }
 
     // ---- Controls' state ---------------------------------------------------------------------
     bool HandicapButtonsEnabled() const { return selection_.has_value(); }  // "Recalage..." and reset
     std::string HandicapLabelText() const;                                  // the selected row's, or "..."
     bool ModeButtonsEnabled() const { return !rows_.empty(); }
     bool ExportEnabled() const { return !rows_.empty(); }
-    // "Données à exporter :": "aucune", or "%d fichier%s de détection%s - " and the mode text.
+    // "Données à exporter :": "aucune", or "%d fichier%s de détection%s - " and the mode text; in
+    // mode 2, then the count of absolute-clock passages that the files will leave out.
     std::string DataToExportText() const;
 
     // ---- Handicaps ---------------------------------------------------------------------------
@@ -110,6 +113,7 @@ private:
     std::vector<DistributionRow> rows_;
     std::optional<std::size_t> selection_;
     int fileCount_ = 0;
+    int absolutePassages_ = 0;
 };
 
 }  // namespace winorvex

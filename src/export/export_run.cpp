@@ -263,6 +263,14 @@ ExportReport RunLinesExport(const WorkResultPointers& results, const ExportOptio
         LogF(0, "* Export de données : %zu fichier%s créé%s, %zu non écrit%s", created, Plural(created),
              Plural(created), failed, Plural(failed));
     }
+    // The periodic export shows no summary: its log line is where the operator learns of it.
+    if (report.skippedAbsolute > 0) {
+        const auto n = static_cast<std::size_t>(report.skippedAbsolute);
+        LogF(0,
+             Tr("### Export de données : %d détection%s en heure absolue non exportée%s au format LOGICA",
+                "### Data export: %d absolute-clock detection%s not exported in the LOGICA form"),
+             report.skippedAbsolute, Plural(n), Plural(n));
+    }
     if (!options.quiet && prompt != nullptr) prompt->Inform(report.summary);
     return report;
 }

@@ -13,10 +13,16 @@ void UploadWatcher::OnFtpJobState(const FtpJobStateEvent& event) {
     {
         std::lock_guard lock(mutex_);
         UploadOutcome outcome;
-        outcome.label = event.label;
         outcome.remoteName = event.remoteName;
         outcome.succeeded = event.state == kFtpStateDone;
         outcome.errorText = event.errorText;
+        // Uploads that this one replaced in the queue (another label for the same site and
+        // folder) ended with it: each counts as ended, with this one's outcome, before it.
+        for (const std::string& label : event.replacedLabels) {
+            outcome.label = label;
+            ended_.push_back(outcome);
+        }
+        outcome.label = event.label;
         ended_.push_back(std::move(outcome));
     }
     changed_.notify_all();

@@ -13,9 +13,10 @@ namespace winorvex {
 namespace {
 
 // What the sorts compare, laid out contiguously: the first eight bytes of the bib (big-endian,
-// zero-padded, so an integer compare is a byte compare), the time as an ordered integer (unset
-// last) and the serial. Sorting these instead of pointers keeps a million results in cache; the
-// results themselves are only read for bibs longer than eight bytes.
+// zero-padded, so an integer compare is a byte compare), the order time (the absolute time of an
+// absolute-clock result) as an ordered integer (unset last) and the serial. Sorting these instead
+// of pointers keeps a million results in cache; the results themselves are only read for bibs
+// longer than eight bytes.
 struct SortKey {
     std::uint64_t bibPrefix;
     std::uint64_t time;
@@ -49,7 +50,7 @@ std::uint64_t PrefixOf(std::string_view text) {
 
 SortKey MakeKey(const CWorkResult* result) {
     const auto length = static_cast<std::uint32_t>(std::min<std::size_t>(result->bib.size(), 0xFFFFFFFFu));
-    return {PrefixOf(result->bib), TimeKey(result->time), length, result->serial, result, 0};
+    return {PrefixOf(result->bib), TimeKey(result->orderTime), length, result->serial, result, 0};
 }
 
 std::vector<SortKey> MakeKeys(const WorkResultPointers& source) {

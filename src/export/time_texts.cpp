@@ -12,6 +12,21 @@ bool ParseNonNegativeClock(std::string_view text, CChrono& out) {
     return true;
 }
 
+bool ParseSignedClock(std::string_view text, CChrono& out) {
+    std::size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+    if (at == text.size() || text[at] != '-') return out.ParseClock(text);
+    const std::string_view size = text.substr(at + 1);
+    if (size.empty() || size[0] < '0' || size[0] > '9') return false;
+    if (size.find_first_of("+-") != std::string_view::npos) return false;
+    CChrono magnitude;
+    if (!magnitude.ParseClock(size)) return false;
+    // The difference borrows the milliseconds as PassingTime does, so both hold a negative value
+    // alike: -00:30:00.50 is -1801 s and 500 ms.
+    out = CChrono() - magnitude;
+    return true;
+}
+
 const char* InvalidGapMessage() {
     return "Temps invalide.\nLe format est 'hh:mn:ss' ou 'hh.mm.ss'";
 }
@@ -55,7 +70,8 @@ std::string CompactTimeText(const CChrono& passing) {
 }
 
 std::string DisplayTimeText(const CChrono& timeOfDay, const CChrono& handicap, DisplayMode mode) {
-    if (mode == DisplayMode::TimeOfDay) return timeOfDay.FormatDailyHundredths();
+    // A time read back from a passing-time file may be below zero: it keeps its sign.
+    if (mode == DisplayMode::TimeOfDay) return PassingTimeText(timeOfDay);
     if (!timeOfDay.IsSet()) return {};
     const CChrono passing = PassingTime(timeOfDay, handicap);
     return mode == DisplayMode::PassingTime ? PassingTimeText(passing) : CompactTimeText(passing);

@@ -12,6 +12,12 @@ namespace winorvex {
 // ParseClock, refusing any text with a minus sign: a gap, a handicap or a passing time below
 // zero has no meaning ("-1:00:00", and "-0:30:00", which ParseClock alone reads as +30 minutes).
 bool ParseNonNegativeClock(std::string_view text, CChrono& out);
+// The reader of the times that PassingTimeText writes: ParseClock, and a leading "-" (after
+// blanks, before a digit) negates the whole value, so "-00:30:00.50" reads back as thirty
+// minutes and a half second below zero. ParseClock alone takes the sign for the hours only and
+// reads it as +00:30:00.50. A second sign after the leading one is refused. On failure out is
+// left as it was.
+bool ParseSignedClock(std::string_view text, CChrono& out);
 
 // "Temps invalide.\nLe format est 'hh:mn:ss' ou 'hh.mm.ss'" (the minimum gap).
 const char* InvalidGapMessage();

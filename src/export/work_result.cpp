@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "export/time_texts.h"
+
 namespace winorvex {
 
 std::int32_t ParseBibNumber(std::string_view bib) {
@@ -27,7 +29,13 @@ std::int32_t ParseBibNumber(std::string_view bib) {
 void CWorkResult::Derive() {
     bibNumber = ParseBibNumber(bib);
     time.Clear();
-    if (!time.ParseClock(timeText)) time.Clear();
+    orderTime.Clear();
+    if (IsAbsolute()) {
+        if (!orderTime.ParseSecondsHundredths(timeText)) orderTime.Clear();
+        return;
+    }
+    if (!ParseSignedClock(timeText, time)) time.Clear();
+    orderTime = time;
 }
 
 void CopyRecordsUnderLock(CWorkResultList& target, std::string_view filter, std::chrono::nanoseconds* lockHeld) {

@@ -27,8 +27,13 @@ public:
     // start with a number; saturated at the 32-bit limits. Shown only: runners are told apart
     // by their bib text, so "12" and "12A" or two untranslated chips stay different runners.
     std::int32_t bibNumber = 0;
-    // timeText read with ParseClock; unset for an absolute-clock text ("1716000000.5").
+    // The time of day: timeText read with ParseClock (a leading "-" read as a negative passing
+    // time, see ParseSignedClock); unset for an absolute-clock text ("1716000000.5").
     CChrono time;
+    // What the minimum gap and the order of passages go by: the time of day, or the absolute time
+    // of an absolute-clock result. Both kinds count seconds, so the gap applies alike to either;
+    // an absolute time is far later than any time of day and sorts after it.
+    CChrono orderTime;
 };
 
 using CWorkResultList = std::vector<CWorkResult>;

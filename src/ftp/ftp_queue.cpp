@@ -38,13 +38,14 @@ bool FtpQueue::QueueFtpJob(std::unique_ptr<CFtpJob> job) {
     {
         std::lock_guard lock(mutex_);
         if (!stopping_) {
-            for (auto& waiting : waiting_) {
-                if (SameTransfer(*waiting, *job)) {
-                    replaced = std::exchange(waiting, std::move(job));
+            for (Waiting& waiting : waiting_) {
+                if (SameTransfer(*waiting.job, *job)) {
+                    waiting.replacedLabels.push_back(waiting.job->label);
+                    replaced = std::exchange(waiting.job, std::move(job));
                     break;
                 }
             }
-            if (job) waiting_.push_back(std::move(job));
+            if (job) waiting_.push_back(Waiting{std::move(job), {}});
         }
     }
     if (job) {
@@ -72,7 +73,7 @@ void FtpQueue::StopFtpTransfers() {
 }
 
 void FtpQueue::StopThread(bool cutShort) {
-    std::deque<std::unique_ptr<CFtpJob>> dropped;
+    std::deque<Waiting> dropped;
     {
         std::lock_guard lock(mutex_);
         dropped.swap(waiting_);
@@ -83,7 +84,7 @@ void FtpQueue::StopThread(bool cutShort) {
         std::string names;
         for (std::size_t i = 0; i < dropped.size() && i < kDroppedNamesShown; ++i) {
             if (!names.empty()) names += ", ";
-            names += dropped[i]->remoteName + " [" + dropped[i]->label + "]";
+            names += dropped[i].job->remoteName + " [" + dropped[i].job->label + "]";
         }
         if (dropped.size() > kDroppedNamesShown) names += ", ...";
         const char* s = dropped.size() > 1 ? "s" : "";
@@ -112,6 +113,7 @@ void FtpQueue::Run() {
     FtpConnectionCache connections;
     while (true) {
         std::unique_ptr<CFtpJob> job;
+        std::vector<std::string> replacedLabels;
         {
             std::unique_lock lock(mutex_);
             if (waiting_.empty() && !stopping_) {
@@ -122,11 +124,20 @@ void FtpQueue::Run() {
             }
             wake_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
             if (stopping_) return;
-            job = std::move(waiting_.front());
+            job = std::move(waiting_.front().job);
+            replacedLabels = std::move(waiting_.front().replacedLabels);
             waiting_.pop_front();
             busy_.store(true);
         }
-        job->SetStateReporter([this](const FtpJobStateEvent& event) { Report(event); });
+        job->SetStateReporter([this, replaced = std::move(replacedLabels)](const FtpJobStateEvent& event) {
+            if (replaced.empty() || (event.state != kFtpStateDone && event.state != kFtpStateFailed)) {
+                Report(event);
+                return;
+            }
+            FtpJobStateEvent ended = event;
+            ended.replacedLabels = replaced;
+            Report(ended);
+        });
         job->SetAbortFlag(&cutShort_);
         job->SetConnectionCache(&connections);
         if (job->upload != 0) {

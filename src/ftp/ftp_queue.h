@@ -11,7 +11,9 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "core/station_events.h"
 #include "ftp/ftp_job.h"
@@ -28,7 +30,10 @@ public:
 
     void StartFtpThread();
     // The queue owns the job from now on. A job for the same local file, server, folder and remote
-    // name as one still waiting takes that one's place (a periodic export never piles up copies).
+    // name as one still waiting takes that one's place (a periodic export never piles up copies,
+    // two labels for one site and folder send the file once). The replaced job ends with its
+    // replacement: the replacement's end report names it in replacedLabels, so whoever waits for
+    // the replaced job's end is not left waiting.
     // Returns false (the job is dropped, with a log line) once StopFtpTransfers has been called.
     bool QueueFtpJob(std::unique_ptr<CFtpJob> job);
     // At exit: drops every waiting job (logged by name), lets a running transfer finish without
@@ -47,7 +52,11 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
-    std::deque<std::unique_ptr<CFtpJob>> waiting_;
+    struct Waiting {
+        std::unique_ptr<CFtpJob> job;
+        std::vector<std::string> replacedLabels;  // of the jobs it took the place of, oldest first
+    };
+    std::deque<Waiting> waiting_;
     bool stopping_ = false;
     std::atomic<bool> busy_{false};
     std::mutex reportMutex_;  // a report and the mute never cross: nothing is posted after a stop

@@ -86,5 +86,39 @@ TEST_F(ExportFtpTest, EveryFileToEveryServerInTheOrderOfTheList) {
     queue.StopFtpTransfers();
 }
 
+TEST_F(ExportFtpTest, AnUploadReplacedByAnotherLabelForTheSameFolderEndsWithIt) {
+    if (!StartServers()) GTEST_SKIP() << "no FTP server for the test: " << skip_;
+    // "Course" is the club's server and folder under another label.
+    const std::vector<CFtpServer> servers = {
+        {"resultats", "secret", club_.Site(), "tester", "Club"},
+        {"resultats", "secret", club_.Site(), "tester", "Course"},
+    };
+    std::string error;
+    ASSERT_EQ(SaveFtpServers(servers, GetFtpServersFilePath(), error), 0) << error;
+    const std::string local = out_.WriteFile("race-12-1.rix", "1\t12\t31\t1\t10:00:00.00\t1\r\n");
+
+    UploadWatcher watcher;
+    FtpQueue queue(watcher);
+    FtpExportUploader uploader(queue, &watcher);
+    ASSERT_EQ(uploader.LoadServers(error), 2) << error;
+    // Both queued before the thread runs: the second takes the first one's place.
+    ASSERT_TRUE(uploader.QueueUpload("Club", local, "race-12-1.rix", error)) << error;
+    ASSERT_TRUE(uploader.QueueUpload("Course", local, "race-12-1.rix", error)) << error;
+    EXPECT_EQ(queue.WaitingJobs(), 1u);
+    queue.StartFtpThread();
+
+    std::vector<UploadOutcome> outcomes;
+    ASSERT_TRUE(uploader.WaitForUploads(std::chrono::seconds(20), outcomes));
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_EQ(outcomes[0].label, "Club");
+    EXPECT_EQ(outcomes[1].label, "Course");
+    for (const UploadOutcome& outcome : outcomes) {
+        EXPECT_TRUE(outcome.succeeded) << outcome.errorText;
+        EXPECT_EQ(outcome.remoteName, "race-12-1.rix");
+    }
+    EXPECT_EQ(ReadWholeFile((root_.path() / "club" / "resultats" / "race-12-1.rix").string()), ReadWholeFile(local));
+    queue.StopFtpTransfers();
+}
+
 }  // namespace
 }  // namespace winorvex::test

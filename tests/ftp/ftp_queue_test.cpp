@@ -114,6 +114,33 @@ TEST_F(FtpQueueTest, SameTransferStillWaitingIsReplacedInPlace) {
     EXPECT_THAT(Reports(), ElementsAre("1 periodic.txt", "2 periodic.txt", "3 periodic.txt", "1 other.txt",
                                        "2 other.txt", "3 other.txt"));
     EXPECT_EQ(scratch_.ReadFile("root/periodic.txt"), "second");
+    // The end names the job it replaced; the other reports do not.
+    const auto events = sink_.Events();
+    EXPECT_EQ(events[2].replacedLabels, (std::vector<std::string>{"Club"}));
+    EXPECT_TRUE(events[0].replacedLabels.empty());
+    EXPECT_TRUE(events[5].replacedLabels.empty());
+}
+
+TEST_F(FtpQueueTest, AReplacedJobEndsWithItsReplacementEvenWhenItFails) {
+    START_FTP_SERVER_OR_SKIP();
+    FtpQueue queue(sink_);
+    // Three labels for one site and folder, the last with a wrong password: one login attempt,
+    // and its failure is the outcome of all three.
+    for (const char* label : {"Club", "Course", "Ligue"}) {
+        auto job = UploadJob("res.txt", "r");
+        job->label = label;
+        if (std::string(label) == "Ligue") job->password = "wrong";
+        ASSERT_TRUE(queue.QueueFtpJob(std::move(job)));
+    }
+    EXPECT_EQ(queue.WaitingJobs(), 1u);
+    queue.StartFtpThread();
+    ASSERT_TRUE(WaitFor([&] { return sink_.CountState(kFtpStateFailed) == 1; }, std::chrono::seconds(20)));
+    const auto events = sink_.Events();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[1].label, "Ligue");
+    EXPECT_EQ(events[1].replacedLabels, (std::vector<std::string>{"Club", "Course"}));
+    EXPECT_FALSE(fs::exists(root() / "res.txt"));
+    EXPECT_TRUE(WaitFor([&] { return !queue.IsBusy(); }));
 }
 
 TEST_F(FtpQueueTest, StopWaitsForTheRunningTransferDropsTheRestAndReportsNoMore) {

@@ -2,9 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "core/text_format.h"
+#include "export/time_texts.h"
 
 namespace winorvex::exporttool {
 
@@ -17,6 +18,10 @@ bool IsDecimal(std::string_view text) {
     }
     return true;
 }
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
 
 }  // namespace
 
@@ -51,43 +56,86 @@ bool ParseDetectionLine(std::string_view line, CRixResult& out, std::string& why
     out.bib = fields[2];
     out.timeText = fields[4];
     out.absoluteClock = fields[5] == "2" ? 1 : 0;
+    // Read as the export reads it (CWorkResult::Derive), so a line passes here only when its time
+    // is the one the export will use: a negative passing time of an earlier export included.
     CChrono check;
-    if (out.absoluteClock != 0 ? !check.ParseSecondsHundredths(out.timeText) : !check.ParseClock(out.timeText)) {
+    if (out.absoluteClock != 0 ? !check.ParseSecondsHundredths(out.timeText) : !ParseSignedClock(out.timeText, check)) {
         why = "the time text is not a time";
         return false;
     }
     return true;
 }
 
-bool ReadDetectionLines(std::FILE* stream, const std::string& name, CWorkResultList& results, std::string& error) {
+bool ReadDetectionLines(std::FILE* stream, const std::string& name, CWorkResultList& results, LineReading& reading,
+                        std::string& error) {
     std::string line;
     long number = 0;
+    CRixResult record;
+    std::string why;
     const auto handle = [&]() {
         ++number;
-        if (line.empty() || line == "\r") return true;
-        CRixResult record;
-        std::string why;
+        if (line.empty() || line == "\r") return;
         if (!ParseDetectionLine(line, record, why)) {
-            error = Format("%s:%ld: not a detection-file line (%s)", name.c_str(), number, why.c_str());
-            return false;
+            ++reading.skipped;
+            if (reading.named.size() < kSkippedLinesNamed) {
+                reading.named.push_back({Format("%s:%ld", name.c_str(), number), why});
+            }
+            return;
         }
+        ++reading.valid;
         record.serial = static_cast<std::uint32_t>(results.size() + 1);
         results.emplace_back(record);
-        return true;
     };
     for (int c; (c = std::getc(stream)) != EOF;) {
         if (c != '\n') {
             line += static_cast<char>(c);
             continue;
         }
-        if (!handle()) return false;
+        handle();
         line.clear();
     }
     if (std::ferror(stream)) {
         error = Format("%s: read error: %s", name.c_str(), std::strerror(errno));
         return false;
     }
-    return line.empty() || handle();
+    if (!line.empty()) handle();
+    return true;
+}
+
+bool ReadInputs(const std::vector<std::string>& files, CWorkResultList& results, LineReading& reading,
+                std::string& error) {
+    std::vector<std::string> inputs = files;
+    if (inputs.empty()) inputs.emplace_back("-");
+    for (const std::string& input : inputs) {
+        if (input == "-") {
+            if (!ReadDetectionLines(stdin, "<stdin>", results, reading, error)) return false;
+            continue;
+        }
+        const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(input.c_str(), "rb"));
+        if (!file) {
+            error = Format("cannot open %s: %s", input.c_str(), std::strerror(errno));
+            return false;
+        }
+        if (!ReadDetectionLines(file.get(), input, results, reading, error)) return false;
+    }
+    return true;
+}
+
+void PrintSkippedLines(const LineReading& reading, const char* tool, std::FILE* log, std::FILE* report) {
+    if (reading.skipped == 0) return;
+    for (const SkippedLine& line : reading.named) {
+        std::fprintf(log, "%s: %s: not a detection-file line (%s), skipped\n", tool, line.where.c_str(),
+                     line.why.c_str());
+        std::fprintf(report, "skipped\t%s\t%s\n", line.where.c_str(), line.why.c_str());
+    }
+    const char* s = reading.skipped > 1 ? "s" : "";
+    if (reading.skipped > reading.named.size()) {
+        std::fprintf(log, "%s: %zu line%s skipped in all, the first %zu named above\n", tool, reading.skipped, s,
+                     reading.named.size());
+    } else {
+        std::fprintf(log, "%s: %zu line%s skipped\n", tool, reading.skipped, s);
+    }
+    std::fprintf(report, "skipped-lines\t%zu\n", reading.skipped);
 }
 
 }  // namespace winorvex::exporttool

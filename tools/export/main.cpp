@@ -8,11 +8,11 @@
 //                   [--zip] [--ftp] [--wait-seconds S] [FILE...]
 //
 // Exit status: 0 when every file was written (and every upload done), 1 when a file could not
-// be written or sent, 2 for a usage error or refused input (nothing is written then).
-#include <cerrno>
+// be written or sent or absolute-clock detections were left out of the compact form, 2 for a
+// usage error or refused input, or when no line was a detection-file line (nothing is written
+// then). Damaged lines are skipped and named; the valid ones are exported.
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,9 +70,12 @@ void PrintUsage(std::FILE* to) {
         "  --data-dir DIR     data folder (settings with the handicaps); else WINORVEX_DATA_DIR\n"
         "  --lang fr|en       language of the messages\n"
         "  --help, --version  this text, the program's version\n"
-        "Report on standard output: written, failed, archive, archive-failed, ftp-queued, ftp-error,\n"
-        "ftp-unknown, upload lines.\n"
-        "Exit status: 0 all done, 1 a file not written or not sent, 2 usage error or refused input.\n",
+        "Report on standard output: skipped, skipped-lines, written, failed, archive, archive-failed,\n"
+        "absolute-left-out, ftp-queued, ftp-error, ftp-unknown, upload lines. Lines that are not\n"
+        "detection-file lines are skipped and named (the first 20, then their count).\n"
+        "Exit status: 0 all done, 1 a file not written or not sent or absolute-clock detections left\n"
+        "out of mode 2, 2 usage error, refused input or no valid line.
+",
         to);
 }
 
@@ -159,40 +162,15 @@ bool ParseArguments(int argc, char** argv, Options& options) {
     return true;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-bool ReadInputs(const std::vector<std::string>& files, CWorkResultList& results) {
-    std::vector<std::string> inputs = files;
-    if (inputs.empty()) inputs.emplace_back("-");
-    for (const std::string& input : inputs) {
-        std::string error;
-        if (input == "-") {
-            if (!ReadDetectionLines(stdin, "<stdin>", results, error)) {
-                std::fprintf(stderr, "%s: %s\n", kTool, error.c_str());
-                return false;
-            }
-            continue;
-        }
-        const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(input.c_str(), "rb"));
-        if (!file) {
-            std::fprintf(stderr, "%s: cannot open %s: %s\n", kTool, input.c_str(), std::strerror(errno));
-            return false;
-        }
-        if (!ReadDetectionLines(file.get(), input, results, error)) {
-            std::fprintf(stderr, "%s: %s\n", kTool, error.c_str());
-            return false;
-        }
-    }
-    return true;
-}
-
 void PrintReport(const ExportReport& report, const std::string& subFolder) {
-    for (const std::string& path : report.written) std::printf("written\t%s\n", path.c_str());
+    // Archived files are removed: only what is on disk is listed.
+    if (report.archive.empty()) {
+        for (const std::string& path : report.written) std::printf("written\t%s\n", path.c_str());
+    }
     for (const std::string& path : report.failed) std::printf("failed\t%s\n", path.c_str());
     if (!report.archive.empty()) std::printf("archive\t%s\n", report.archive.c_str());
     if (report.archiveFailed) std::printf("archive-failed\t%s\n", subFolder.c_str());
+    if (report.skippedAbsolute > 0) std::printf("absolute-left-out\t%d\n", report.skippedAbsolute);
 }
 
 void PrintFtp(const ExportReport& report) {
@@ -237,7 +215,18 @@ int Run(const Options& options) {
     }
 
     CWorkResultList results;
-    if (!ReadInputs(options.files, results)) return kExitUsage;
+    LineReading reading;
+    std::string readError;
+    if (!ReadInputs(options.files, results, reading, readError)) {
+        std::fprintf(stderr, "%s: %s\n", kTool, readError.c_str());
+        return kExitUsage;
+    }
+    PrintSkippedLines(reading, kTool, stderr, stdout);
+    if (reading.valid == 0 && reading.skipped > 0) {
+        std::fprintf(stderr, "%s: no detection-file line found, nothing exported\n", kTool);
+        std::fflush(stdout);
+        return kExitUsage;
+    }
 
     run.mode = DisplayModeFromSetting(*options.mode);
     run.folder = folder;
@@ -252,7 +241,8 @@ int Run(const Options& options) {
         return kExitUsage;
     }
     PrintReport(report, ExportSubFolder(WithoutTrailingSeparator(folder), name));
-    bool allDone = report.AllWritten();
+    // An absolute-clock detection left out of the compact form is a detection not exported.
+    bool allDone = report.AllWritten() && report.skippedAbsolute == 0;
     if (options.ftp) {
         PrintFtp(report);
         allDone = allDone && report.ftpLaunched && report.unknownLabels.empty() && report.queueErrors.empty();
