@@ -1,7 +1,9 @@
 #include "app/command_dispatch.h"
 
-#include <cstdio>
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <limits>
 
 #include "core/log.h"
 #include "core/texts.h"
@@ -33,9 +35,19 @@ std::optional<int> DirectConnectionArgument(std::string_view item) {
     std::string text(item);
     if (const auto open = text.find('('); open != std::string::npos) text[open] = ' ';
     if (const auto close = text.find(')'); close != std::string::npos) text[close] = ' ';
-    int value = 0;
-    if (std::sscanf(text.c_str(), "%*s %d", &value) != 1) return std::nullopt;
-    return value;
+    // "%*s %d" read by hand: a number that does not fit an int is no number (sscanf would fold it
+    // into some value and switch the link on).
+    const char* cursor = text.c_str();
+    while (*cursor != '\0' && std::isspace(static_cast<unsigned char>(*cursor))) ++cursor;
+    if (*cursor == '\0') return std::nullopt;
+    while (*cursor != '\0' && !std::isspace(static_cast<unsigned char>(*cursor))) ++cursor;
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(cursor, &end, 10);
+    if (end == cursor || errno == ERANGE || value < std::numeric_limits<int>::min() ||
+        value > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(value);
 }
 
 std::string CutAnswer(std::string answer) {

@@ -33,7 +33,8 @@ std::optional<std::string> DispatchCommand(std::string_view item, StationCommand
 // "ExportTo" + text: the path after the first eight characters, "(" and blanks removed on the
 // left, ")", ";" and blanks on the right.
 std::string ExportPathOf(std::string_view item);
-// "SetDirectConnection" + text: the integer read as "%*s %d" once the first "(" and ")" are blanks.
+// "SetDirectConnection" + text: the integer read as "%*s %d" once the first "(" and ")" are blanks;
+// nothing when no integer is there or it does not fit an int.
 std::optional<int> DirectConnectionArgument(std::string_view item);
 
 }  // namespace winorvex

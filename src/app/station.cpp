@@ -174,11 +174,14 @@ bool Station::InitialiseWindow() {
     runnerTime_.clear();
 
     commands_ = std::make_unique<CommandService>(static_cast<StationCommands&>(*this));
-    std::string message;
-    if (!commands_->Start(Settings().DdeName(), message)) {
+    std::string commandFailure;
+    if (!commands_->Start(Settings().DdeName(), commandFailure)) {
         commands_.reset();
-        services_.prompt->Warn(message);
-        return false;
+        // Without windows nobody would see that the results program cannot drive this station.
+        if (options_.headless) {
+            services_.prompt->Warn(commandFailure);
+            return false;
+        }
     }
 
     RefreshStatus();
@@ -203,7 +206,20 @@ bool Station::InitialiseWindow() {
     StartTimers();
     RefreshStatus();
     initialised_ = true;
-    commands_->SetReady(true);
+    if (commands_) {
+        commands_->SetReady(true);
+    } else {
+        // Shown once the station records: the operator may leave the box open for a while.
+        const std::string alert = commandFailure + "\n" +
+                                  Tr("La station enregistre sans son service de commandes : le programme de "
+                                     "résultats ne peut pas la piloter.",
+                                     "The station records without its command service: the results program "
+                                     "cannot drive it.");
+        std::string line = alert;
+        std::replace(line.begin(), line.end(), '\n', ' ');
+        winorvex::ShowAlert(line, nullptr);
+        services_.prompt->Warn(alert);
+    }
     if (options_.connectAtStart) ConnectAllBoxes();
     if (options_.directAtStart) DirectConnectionButton(true);
     return true;

@@ -78,10 +78,11 @@ public:
     StartOutcome Start();
     // The main window's initialisation without its widgets: display keys, the command service,
     // box slots, banner, detection file, chip table, log-level item, day-offset label, timers.
-    // False when the command service could not start: its message was shown and the station runs
-    // without the rest (no timers, no chip table, no detection file).
+    // When the command service cannot start (its name held by another station, a socket path
+    // too long) the station still records, with an alert saying so; only a headless station
+    // refuses to run then: its message was shown and false returned, nothing else done.
     bool InitialiseWindow();
-    // The command service's socket (empty before it started).
+    // The command service's socket (empty when the service does not run).
     std::string CommandSocketPath() const;
 
     // ---- what the windows show ---------------------------------------------------------

@@ -28,8 +28,8 @@ namespace {
 
 int RunStation(winorvex::Station& station, QCoreApplication& app) {
     if (station.Start() == winorvex::StartOutcome::AlreadyRunning) return 1;
-    // Without its command service the station would run without chip table, detection file or
-    // timers: nobody can see that without windows, so it does not run at all.
+    // Without windows nobody would see that the results program cannot drive the station, so it
+    // does not run without its command service (the reason is already on standard error).
     if (!station.InitialiseWindow()) {
         std::fprintf(stderr, "winorvex: the command service could not start; the station cannot run without it\n");
         return 3;
@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
     boxes.SetParent(&window);
     promptParent = &window;
     window.show();
-    // Without the rest of its initialisation (no command service) the window runs as it is.
+    // The window records even without its command service (an alert says so).
     if (initialised) window.OpenConfigurationAfterStart();
     StopSignals stop;
     QObject::connect(&stop, &StopSignals::stopRequested, &station, [&station] { station.RunExitProcedure(false); });

@@ -9,6 +9,7 @@
 #include "app/command_dispatch.h"
 #include "app/command_paths.h"
 #include "app/detections_list_model.h"
+#include "core/scoped_env.h"
 #include "core/unique_fd.h"
 #include "station_fixture.h"
 #include "support/child_process.h"
@@ -122,8 +123,10 @@ struct Reply {
     std::string bytes;
 };
 
-Reply Ask(const std::string& path, const std::string& request,
-          std::chrono::milliseconds wait = std::chrono::seconds(8)) {
+// endInput: the client then closes its sending side, as a program does that sends its command
+// without a line feed and waits for the answer.
+Reply Ask(const std::string& path, const std::string& request, std::chrono::milliseconds wait = std::chrono::seconds(8),
+          bool endInput = false) {
     Reply reply;
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_un address{};
@@ -132,6 +135,7 @@ Reply Ask(const std::string& path, const std::string& request,
     if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return reply;
     reply.connected = true;
     WriteAll(fd.Get(), request.data(), request.size());
+    if (endInput) ::shutdown(fd.Get(), SHUT_WR);
     timeval timeout{static_cast<time_t>(wait.count() / 1000), 0};
     ::setsockopt(fd.Get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     char buffer[512];
@@ -146,9 +150,10 @@ Reply Ask(const std::string& path, const std::string& request,
 
 class CommandServiceTest : public StationTest {
 protected:
-    Reply Request(const std::string& request) {
-        auto pending = std::async(std::launch::async,
-                                  [path = station_->CommandSocketPath(), request] { return Ask(path, request); });
+    Reply Request(const std::string& request, bool endInput = false) {
+        auto pending = std::async(std::launch::async, [path = station_->CommandSocketPath(), request, endInput] {
+            return Ask(path, request, std::chrono::seconds(8), endInput);
+        });
         EXPECT_TRUE(Pump([&] { return pending.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
         return pending.get();
     }
@@ -168,6 +173,42 @@ TEST_F(CommandServiceTest, AnswersOneLineAndClosesOrClosesWithoutALine) {
     EXPECT_TRUE(reply.closed);
     EXPECT_EQ(reply.bytes, "");
     EXPECT_EQ(Request("ExportTo()\n").bytes, "");
+}
+
+TEST_F(CommandServiceTest, TheEndOfTheClientsInputEndsItsRequest) {
+    MakeStation();
+    Reply reply = Request("GetDirectConnection", true);
+    EXPECT_TRUE(reply.closed);
+    EXPECT_EQ(reply.bytes, "0\n");
+    EXPECT_EQ(Request("SetDirectConnection(1)\r", true).bytes, "<ok>\n");
+    EXPECT_EQ(Request("GetDirectConnection", true).bytes, "1\n");
+    // Unknown, or nothing at all: closed without a line, as with a line feed.
+    reply = Request("startacquisition", true);
+    EXPECT_TRUE(reply.closed);
+    EXPECT_EQ(reply.bytes, "");
+    reply = Request("", true);
+    EXPECT_TRUE(reply.closed);
+    EXPECT_EQ(reply.bytes, "");
+    EXPECT_FALSE(LogHas("Command client dropped"));
+}
+
+TEST_F(CommandServiceTest, ANumberOutOfRangeIsNoCommand) {
+    MakeStation();
+    for (const char* request : {"SetDirectConnection(99999999999999999999)\n", "SetDirectConnection(2147483648)\n",
+                                "SetDirectConnection -2147483649\n"}) {
+        const Reply reply = Request(request);
+        EXPECT_TRUE(reply.closed) << request;
+        EXPECT_EQ(reply.bytes, "") << request;
+    }
+    EXPECT_EQ(Request("GetDirectConnection\n").bytes, "0\n");
+    EXPECT_FALSE(station_->DirectButtonDown());
+    // The ends of the range still are numbers.
+    EXPECT_EQ(DirectConnectionArgument("SetDirectConnection(2147483647)"), 2147483647);
+    EXPECT_EQ(DirectConnectionArgument("SetDirectConnection(-2147483648)"), -2147483647 - 1);
+    EXPECT_EQ(DirectConnectionArgument("SetDirectConnection(+5)"), 5);
+    EXPECT_EQ(DirectConnectionArgument("SetDirectConnection(12abc)"), 12);
+    EXPECT_EQ(DirectConnectionArgument("SetDirectConnection(+-5)"), std::nullopt);
+    EXPECT_EQ(DirectConnectionArgument(""), std::nullopt);
 }
 
 TEST_F(CommandServiceTest, ClearsAndExportsWithoutAQuestion) {
@@ -213,7 +254,7 @@ TEST_F(CommandServiceTest, AStalledOrFloodingClientIsDroppedWhileOthersAreServed
 }
 
 TEST_F(CommandServiceTest, StaleSocketIsReplacedALiveOneNever) {
-    // A socket file left by a station that crashed: nothing answers on it.
+    // A socket file left by a station that crashed (nothing answers on it), with its holder file.
     fs::create_directories(scratch_.str() + "/WinORVEX");
     {
         UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM, 0));
@@ -222,27 +263,96 @@ TEST_F(CommandServiceTest, StaleSocketIsReplacedALiveOneNever) {
         std::snprintf(address.sun_path, sizeof address.sun_path, "%s", (scratch_.str() + "/WinORVEX/ORVEX").c_str());
         ASSERT_EQ(::bind(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     }
-    Station& station = MakeStation();
+    scratch_.WriteFile("WinORVEX/ORVEX.holder", "/gone/station\n");
+    MakeStation();
     EXPECT_EQ(Request("GetDirectConnection\n").bytes, "0\n");
     EXPECT_TRUE(LogHas("Stale command socket replaced"));
+    EXPECT_EQ(ReadWholeFile(scratch_.str() + "/WinORVEX/ORVEX.holder"), scratch_.str() + "\n");
+    station_.reset();
+    EXPECT_FALSE(fs::exists(scratch_.str() + "/WinORVEX/ORVEX.holder"));
+    EXPECT_FALSE(fs::exists(scratch_.str() + "/WinORVEX/ORVEX"));
+}
 
-    // A second station of another data folder but the same service name is refused.
-    ScratchDir other;
-    SetDataFolderOverride(other.str());
-    ScriptedOperator second;
-    FakeKeyboard keys;
-    keys.ctrl = true;  // past the single-instance check of its own folder anyway
-    StationServices services;
-    services.prompt = &second;
-    services.keyboard = &keys;
-    Station rival(services, StationOptions{});
-    ASSERT_EQ(rival.Start(), StartOutcome::Ready);
-    EXPECT_FALSE(rival.InitialiseWindow());
-    ASSERT_EQ(second.warnings.size(), 1u);
-    EXPECT_EQ(second.warnings[0].rfind("InitDDE: Error ORVEX DdeNameService [", 0), 0u) << second.warnings[0];
-    // The first one still answers.
-    EXPECT_EQ(Request("GetDirectConnection\n").bytes, "0\n");
-    (void)station;
+// A station of another data folder holds the service name (same runtime folder, same name): this
+// one says whose it is and what to change, and records all the same.
+TEST_F(CommandServiceTest, ASecondStationOnTheSameNameSaysWhoseItIsAndRecords) {
+    ScratchDir holderFolder;
+    SetDataFolderOverride(holderFolder.str());
+    ScriptedOperator holderOperator;
+    StationServices holderServices;
+    holderServices.prompt = &holderOperator;
+    Station holder(holderServices, StationOptions{});
+    ASSERT_EQ(holder.Start(), StartOutcome::Ready);
+    ASSERT_TRUE(holder.InitialiseWindow());
+    const std::string socket = holder.CommandSocketPath();
+    ASSERT_EQ(socket, scratch_.str() + "/WinORVEX/ORVEX");
+
+    SetDataFolderOverride(scratch_.str());
+    AddReader(1, 200, 20);
+    Station& station = MakeStation(false);
+    ASSERT_EQ(station.Start(), StartOutcome::Ready);
+    EXPECT_TRUE(station.InitialiseWindow());
+    ASSERT_EQ(operator_.warnings.size(), 1u);
+    const std::string& warning = operator_.warnings[0];
+    EXPECT_EQ(warning.rfind("InitDDE: Error ORVEX DdeNameService [", 0), 0u) << warning;
+    EXPECT_NE(warning.find("\"ORVEX\""), std::string::npos) << warning;
+    EXPECT_NE(warning.find(holderFolder.str()), std::string::npos) << warning;
+    EXPECT_NE(warning.find("GOrvexDdeName"), std::string::npos) << warning;
+    EXPECT_NE(warning.find(scratch_.str() + "/WinORVEX.ini"), std::string::npos) << warning;
+    EXPECT_NE(warning.find("enregistre sans son service de commandes"), std::string::npos) << warning;
+    EXPECT_TRUE(LogHas("######## InitDDE: Error ORVEX DdeNameService"));
+    EXPECT_EQ(station.CommandSocketPath(), "");
+
+    // The rest of the start-up ran: detection file, chip table, box slots, timers.
+    EXPECT_TRUE(IsDetectionFileOpen());
+    EXPECT_EQ(DetectionFilePath().rfind(scratch_.str() + "/", 0), 0u) << DetectionFilePath();
+    EXPECT_EQ(ChipTableCount(), static_cast<std::size_t>(kChips));
+    station.ConnectAllBoxes();
+    ASSERT_TRUE(Pump([&] { return DetectionFileLines().size() == 20; })) << DetectionFileLines().size();
+    // Chips read as bibs: the table was loaded.
+    std::istringstream first(DetectionFileLines().front());
+    std::string position, detector, bib;
+    std::getline(first, position, '\t');
+    std::getline(first, detector, '\t');
+    std::getline(first, bib, '\t');
+    EXPECT_EQ(detector, "31");
+    EXPECT_GE(std::atoi(bib.c_str()), 1001) << bib;
+    EXPECT_LE(std::atoi(bib.c_str()), 1000 + kChips) << bib;
+    // The count comes with a drain of the panes, which its timer runs.
+    EXPECT_TRUE(Pump([&] { return station.RecordedCountText().toStdString() == "20 détections enregistrées"; }))
+        << station.RecordedCountText().toStdString();
+
+    // The holder still answers, and keeps its name and holder file.
+    auto pending = std::async(std::launch::async, [socket] { return Ask(socket, "GetDirectConnection\n"); });
+    ASSERT_TRUE(Pump([&] { return pending.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    EXPECT_EQ(pending.get().bytes, "0\n");
+    EXPECT_EQ(ReadWholeFile(socket + ".holder"), holderFolder.str() + "\n");
+    station_.reset();
+    EXPECT_TRUE(fs::exists(socket + ".holder"));
+}
+
+// Without XDG_RUNTIME_DIR the socket lies in the data folder, whose path may be too long for it.
+TEST_F(CommandServiceTest, ASocketPathOverTheLimitIsExplainedAndTheStationRecords) {
+    ScopedEnv noRuntime("XDG_RUNTIME_DIR", std::nullopt);
+    const std::string folder = scratch_.str() + "/" + std::string(100, 'd');
+    fs::create_directories(folder);
+    AddReader(1, 200, 10);
+    fs::copy_file(scratch_.str() + "/WinORVEX.ini", folder + "/WinORVEX.ini");
+    fs::copy_file(scratch_.str() + "/OrvexTable.dtb", folder + "/OrvexTable.dtb");
+    SetDataFolderOverride(folder);
+    Station& station = MakeStation();
+    ASSERT_EQ(operator_.warnings.size(), 1u);
+    const std::string& warning = operator_.warnings[0];
+    EXPECT_NE(warning.find(folder + "/WinORVEX/ORVEX"), std::string::npos) << warning;
+    EXPECT_NE(warning.find("107"), std::string::npos) << warning;
+    EXPECT_NE(warning.find("XDG_RUNTIME_DIR"), std::string::npos) << warning;
+    EXPECT_NE(warning.find("GOrvexDdeName"), std::string::npos) << warning;
+    EXPECT_EQ(station.CommandSocketPath(), "");
+
+    EXPECT_EQ(DetectionFilePath().rfind(folder + "/", 0), 0u) << DetectionFilePath();
+    EXPECT_EQ(ChipTableCount(), static_cast<std::size_t>(kChips));
+    station.ConnectAllBoxes();
+    EXPECT_TRUE(Pump([&] { return DetectionFileLines().size() == 10; })) << DetectionFileLines().size();
 }
 
 #ifdef WINORVEX_COMMAND_EXE

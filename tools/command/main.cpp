@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.size() >= sizeof address.sun_path) {
-        std::fprintf(stderr, "winorvex-command: socket path too long: %s\n", path.c_str());
+        std::fprintf(stderr, "winorvex-command: %s\n", SocketPathTooLongText(path).c_str());
         return 2;
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
