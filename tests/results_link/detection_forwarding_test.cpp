@@ -1,0 +1,161 @@
+// Recorded detections on the direct connection, written from the result list by the link thread,
+// against a raw peer that records every byte.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "core/log_fixture.h"
+#include "detections/record_detection.h"
+#include "detections/result_list.h"
+#include "platform/tcp_listener.h"
+#include "recording_sink.h"
+#include "results_link/detection_forwarder.h"
+#include "results_link/direct_connection.h"
+#include "support/test_support.h"
+
+namespace winorvex {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// What a box worker hands on: the record's position, nothing else.
+class ForwardingOutputs final : public DetectionOutputs {
+public:
+    explicit ForwardingOutputs(DetectionForwarder& forwarder) : forwarder_(forwarder) {}
+    bool IsDirectConnected() override { return false; }
+    void SendDirectLine(std::string_view) override {}
+    void ForwardDetection(const CRixResult&, std::size_t position) override { forwarder_.OnRecorded(position); }
+    void AddToDetectionsPane(std::string_view, std::uint32_t, const CChrono&) override {}
+
+private:
+    DetectionForwarder& forwarder_;
+};
+
+class DetectionForwardingTest : public test::LogFixture {
+protected:
+    void SetUp() override {
+        LogFixture::SetUp();
+        SetLanguage(Language::French);
+        ClearResults();
+        ASSERT_TRUE(listener_.Listen("127.0.0.1", 0, 4, error_)) << error_;
+    }
+    void TearDown() override {
+        ClearResults();
+        LogFixture::TearDown();
+    }
+
+    void Record(const std::string& detector, int bib, int hundredths) {
+        RecordDetection(std::to_string(bib), detector, CChrono(),
+                        CChrono(36000 + hundredths / 100, 10 * (hundredths % 100)), outputs_);
+    }
+
+    static std::string Line(const std::string& detector, int bib, int hundredths) {
+        char time[32];
+        std::snprintf(time, sizeof time, "10:%02d:%02d.%02d", (hundredths / 6000) % 60, (hundredths / 100) % 60,
+                      hundredths % 100);
+        return "AddRixClock(1\t" + detector + "\t" + std::to_string(bib) + "\t1\t" + time + ")\r\n";
+    }
+
+    // Until `wanted` bytes came or the deadline passed (asking one byte more than expected checks
+    // that nothing else follows).
+    static std::string ReadBytes(const TcpSocket& peer, std::size_t wanted, std::chrono::milliseconds within = 10s) {
+        std::string bytes;
+        const auto end = Clock::now() + within;
+        char buffer[4096];
+        while (bytes.size() < wanted && Clock::now() < end) {
+            const ssize_t n = peer.ReceiveWithin(buffer, sizeof buffer, 100);
+            if (n == 0 || n == -1) break;
+            if (n > 0) bytes.append(buffer, static_cast<std::size_t>(n));
+        }
+        return bytes;
+    }
+
+    std::string error_;
+    TcpListener listener_;
+    test::RecordingLinkSink sink_;
+    DetectionForwarder forwarder_;
+    ForwardingOutputs outputs_{forwarder_};
+};
+
+TEST_F(DetectionForwardingTest, ABacklogFarBeyondTheSendQueueArrivesWholeAndBeforeTheNewLines) {
+    DirectLinkTuning tuning;
+    tuning.maxQueuedBytes = 2048;  // a queue that could hold some 40 lines
+    DirectConnection link(sink_, tuning, &forwarder_);
+    forwarder_.SetResend(true);
+    // Recorded while the link is down: with resending on, all of it goes once the link is up.
+    std::string expected;
+    for (int i = 0; i < 3000; ++i) {
+        Record(i % 2 == 0 ? "31" : "32", 1 + i % 97, i);
+        expected += Line(i % 2 == 0 ? "31" : "32", 1 + i % 97, i);
+    }
+    link.StartDirectConnection("127.0.0.1", listener_.Port(), 1);
+    TcpSocket peer = listener_.Accept(5000);
+    ASSERT_TRUE(peer.IsOpen());
+    ASSERT_TRUE(sink_.WaitForState(DirectLinkState::Connected));
+    // New detections while the backlog is going out wait behind it.
+    for (int i = 3000; i < 3200; ++i) {
+        Record("31", 7, i);
+        expected += Line("31", 7, i);
+    }
+    EXPECT_EQ(ReadBytes(peer, expected.size()), expected);
+    EXPECT_EQ(link.Counters().linesRefused, 0u);
+}
+
+TEST_F(DetectionForwardingTest, WithoutResendingOnlyWhatIsRecordedWhileConnectedIsSent) {
+    DirectConnection link(sink_, {}, &forwarder_);
+    Record("31", 1, 1);
+    link.StartDirectConnection("127.0.0.1", listener_.Port(), 1);
+    TcpSocket peer = listener_.Accept(5000);
+    ASSERT_TRUE(peer.IsOpen());
+    ASSERT_TRUE(sink_.WaitForState(DirectLinkState::Connected));
+    Record("31", 2, 2);
+    const std::string expected = Line("31", 2, 2);
+    EXPECT_EQ(ReadBytes(peer, expected.size() + 1, 500ms), expected);
+}
+
+TEST_F(DetectionForwardingTest, TextLeavesInWindows1252AndWhatItCannotCarryIsLoggedOnce) {
+    DirectConnection link(sink_, {}, &forwarder_);
+    link.StartDirectConnection("127.0.0.1", listener_.Port(), 1);
+    TcpSocket peer = listener_.Accept(5000);
+    ASSERT_TRUE(peer.IsOpen());
+    ASSERT_TRUE(sink_.WaitForState(DirectLinkState::Connected));
+    ASSERT_TRUE(link.SendDirectLine("Arrivée"));
+    EXPECT_EQ(ReadBytes(peer, 9),
+              "Arriv\xe9"
+              "e\r\n");
+    Record("Arrivée", 12, 5);
+    const std::string detection =
+        "AddRixClock(1\tArriv\xe9"
+        "e\t12\t1\t10:00:00.05)\r\n";
+    EXPECT_EQ(ReadBytes(peer, detection.size()), detection);
+    ASSERT_TRUE(link.SendDirectLine("Ωmega €"));
+    ASSERT_TRUE(link.SendDirectLine("Ω again"));
+    EXPECT_EQ(ReadBytes(peer, 18), "?mega \x80\r\n? again\r\n");
+    std::size_t logged = 0;
+    for (const std::string& line : FileLines()) {
+        if (line.find("## Texte non transmissible tel quel à KtORVEX") != std::string::npos) {
+            ++logged;
+            EXPECT_NE(line.find("Ωmega €"), std::string::npos) << line;
+        }
+    }
+    EXPECT_EQ(logged, 1u);
+}
+
+TEST_F(DetectionForwardingTest, ForgottenDetectionsAreNotSentAfterTheListWasCleared) {
+    DirectConnection link(sink_, {}, &forwarder_);
+    forwarder_.SetResend(true);
+    for (int i = 0; i < 10; ++i) Record("31", 1, i);
+    ClearResults();
+    Record("32", 2, 50);
+    link.StartDirectConnection("127.0.0.1", listener_.Port(), 1);
+    TcpSocket peer = listener_.Accept(5000);
+    ASSERT_TRUE(peer.IsOpen());
+    const std::string expected = Line("32", 2, 50);
+    EXPECT_EQ(ReadBytes(peer, expected.size() + 1, 500ms), expected);
+}
+
+}  // namespace
+}  // namespace winorvex
