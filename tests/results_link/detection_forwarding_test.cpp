@@ -104,6 +104,36 @@ TEST_F(DetectionForwardingTest, ABacklogFarBeyondTheSendQueueArrivesWholeAndBefo
     EXPECT_EQ(link.Counters().linesRefused, 0u);
 }
 
+TEST_F(DetectionForwardingTest, TheNextLinkStartsAfterTheLastAnsweredDetection) {
+    DirectConnection link(sink_, {}, &forwarder_);
+    forwarder_.SetResend(true);
+    link.StartDirectConnection("127.0.0.1", listener_.Port(), 1);
+    {
+        TcpSocket peer = listener_.Accept(5000);
+        ASSERT_TRUE(peer.IsOpen());
+        ASSERT_TRUE(sink_.WaitForState(DirectLinkState::Connected));
+        Record("31", 5, 1);
+        Record("31", 7, 2);
+        Record("31", 5, 3);
+        Record("31", 9, 4);
+        const std::string sent = Line("31", 5, 1) + Line("31", 7, 2) + Line("31", 5, 3) + Line("31", 9, 4);
+        ASSERT_EQ(ReadBytes(peer, sent.size()), sent);
+        // The first detection gets an error instead of a record: it was read all the same. The
+        // record of bib 7 marks the second one; nothing answers the last two.
+        const std::string answers = "ERR:104\r\nkt04\\1\\1\\1\\1\\7\\Dupr\\H\\F\\SE\\S\\T\\10:00:00\\0\\3\r\n";
+        ASSERT_EQ(peer.SendAll(answers.data(), answers.size()), static_cast<ssize_t>(answers.size()));
+        ASSERT_TRUE(sink_.WaitForLines(2));
+    }
+    ASSERT_TRUE(sink_.WaitForFinalClosed());
+    EXPECT_TRUE(sink_.FinalClosed().lost);
+    EXPECT_EQ(sink_.FinalClosed().unsentLines, 2u);
+    link.StartDirectConnection("127.0.0.1", listener_.Port(), 1);
+    TcpSocket peer = listener_.Accept(5000);
+    ASSERT_TRUE(peer.IsOpen());
+    const std::string again = Line("31", 5, 3) + Line("31", 9, 4);
+    EXPECT_EQ(ReadBytes(peer, again.size() + 1, 500ms), again);
+}
+
 TEST_F(DetectionForwardingTest, WithoutResendingOnlyWhatIsRecordedWhileConnectedIsSent) {
     DirectConnection link(sink_, {}, &forwarder_);
     Record("31", 1, 1);
