@@ -84,13 +84,13 @@ public:
     // before, are reported once as DirectLinkState::Unanswered (0: never). Needs a forwarder.
     void SetUnansweredAlarm(std::chrono::milliseconds after);
 
-    // Queues text + CR LF, converted to Windows-1252. False when the link is not connected or the queue is
-    // full (nothing is queued then); true when the line will be written in order.
+    // Queues text + CR LF, converted to Windows-1252. False when the link is not connected or the
+    // queue is full (nothing is queued then); true when the line will be written in order.
     bool SendDirectLine(std::string_view text);
 
-    // Lines queued on the links that have ended but never handed to the socket (a line the
-    // socket took only in part counts as not handed), oldest first; the list is emptied. The
-    // station may send them again once the link is back. At most kMaxUnsentLines are kept (the
+    // Without a forwarder: lines queued on the links that have ended but never handed to the
+    // socket (a line the socket took only in part counts as not handed), oldest first; the list
+    // is emptied. They may be sent again once the link is back. At most kMaxUnsentLines are kept (the
     // newest); the detections themselves stay in the result list whatever happens here.
     static constexpr std::size_t kMaxUnsentLines = 100000;
     std::vector<std::string> TakeUnsentLines();
