@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/log_fixture.h"
@@ -13,6 +15,7 @@
 #include "recording_sink.h"
 #include "results_link/detection_forwarder.h"
 #include "results_link/direct_connection.h"
+#include "results_sim.h"
 #include "support/test_support.h"
 
 namespace winorvex {
@@ -132,6 +135,50 @@ TEST_F(DetectionForwardingTest, TheNextLinkStartsAfterTheLastAnsweredDetection) 
     ASSERT_TRUE(peer.IsOpen());
     const std::string again = Line("31", 5, 3) + Line("31", 9, 4);
     EXPECT_EQ(ReadBytes(peer, again.size() + 1, 500ms), again);
+}
+
+TEST_F(DetectionForwardingTest, TwoRecordersAndALinkBrokenMidwayLoseNothingAndKeepEachBoxsOrder) {
+    results_sim::Options options;
+    options.port = 0;
+    options.quiet = true;
+    results_sim::ResultsSimulator sim(options);
+    ASSERT_TRUE(sim.Start(error_)) << error_;
+    DirectConnection link(sink_, {}, &forwarder_);
+    forwarder_.SetResend(true);
+    link.StartDirectConnection("127.0.0.1", sim.port(), 1);
+    ASSERT_TRUE(sink_.WaitForState(DirectLinkState::Connected));
+    constexpr int kEach = 3000;
+    std::atomic<int> recorded{0};
+    std::vector<std::thread> boxes;
+    for (const char* detector : {"31", "32"}) {
+        boxes.emplace_back([&, detector] {
+            for (int i = 0; i < kEach; ++i) {
+                Record(detector, 1 + i % 200, i);
+                ++recorded;
+            }
+        });
+    }
+    ASSERT_TRUE(test::WaitFor([&] { return recorded.load() > kEach / 2; }));
+    sim.Drop();
+    ASSERT_TRUE(sink_.WaitForFinalClosed());
+    link.StartDirectConnection("127.0.0.1", sim.port(), 1);
+    for (auto& box : boxes) box.join();
+    // Every detection once at least; what came twice came again after the link broke.
+    ASSERT_TRUE(test::WaitFor([&] { return sim.Received().size() == 2u * kEach; }, 20s));
+    // Each box's detections come in recording order; only the start of the resend goes back.
+    std::map<std::string, int> last;
+    std::map<std::string, int> backwards;
+    for (const std::string& line : sim.Lines()) {
+        if (!line.starts_with("AddRixClock(1\t")) continue;
+        const std::string detector = line.substr(14, 2);
+        const std::size_t n = line.size();
+        const int hundredths = std::stoi(line.substr(n - 3, 2)) + 100 * std::stoi(line.substr(n - 6, 2)) +
+                               6000 * std::stoi(line.substr(n - 9, 2));
+        if (last.count(detector) != 0 && hundredths <= last[detector]) ++backwards[detector];
+        last[detector] = hundredths;
+    }
+    EXPECT_LE(backwards["31"], 1);
+    EXPECT_LE(backwards["32"], 1);
 }
 
 TEST_F(DetectionForwardingTest, WithoutResendingOnlyWhatIsRecordedWhileConnectedIsSent) {
