@@ -33,6 +33,7 @@
 #include "import/import_dialog_model.h"
 #include "reader/box_manager.h"
 #include "reader/com_box.h"
+#include "results_link/detection_forwarder.h"
 #include "results_link/direct_connection.h"
 #include "results_link/link_state_reaction.h"
 #include "results_link/results_line.h"
@@ -62,8 +63,9 @@ Station::Station(StationServices services, StationOptions options, QObject* pare
       detections_(std::make_unique<DetectionsListModel>()),
       logLines_(std::make_unique<LogListModel>()),
       sink_(std::make_unique<QtStationEventSink>(*this)),
-      link_(std::make_unique<DirectConnection>(*sink_)),
-      outputs_(std::make_unique<StationOutputs>(*link_)),
+      forwarder_(std::make_unique<DetectionForwarder>()),
+      link_(std::make_unique<DirectConnection>(*sink_, DirectLinkTuning{}, forwarder_.get())),
+      outputs_(std::make_unique<StationOutputs>(*link_, *forwarder_)),
       ftp_(std::make_unique<FtpQueue>(*sink_)),
       uploader_(std::make_unique<FtpExportUploader>(*ftp_)),
       clock_(std::make_unique<SteadyMonotonicClock>()),
@@ -193,6 +195,9 @@ bool Station::InitialiseWindow() {
     AlertIfEveryReadRefused(sink_.get());
     outputs_->SetKeepWhileDisconnected(ReadSettingBool(keys::kDirectConnection, "BResendWhileDisconnected", false));
     WriteSettingBool(keys::kDirectConnection, "BResendWhileDisconnected", outputs_->KeepWhileDisconnected());
+    const int unanswered = std::max(0, ReadSettingInt(keys::kDirectConnection, "UnansweredAlarmSeconds", 30));
+    WriteSettingInt(keys::kDirectConnection, "UnansweredAlarmSeconds", unanswered);
+    link_->SetUnansweredAlarm(std::chrono::seconds(unanswered));
 
     logLevelItem_ = 1;
     for (std::size_t i = 0; i < kLogLevelItems.size(); ++i) {

@@ -25,6 +25,7 @@ namespace winorvex {
 
 class BoxManager;
 class CommandService;
+class DetectionForwarder;
 class DirectConnection;
 class ExportUploader;
 class FtpQueue;
@@ -229,6 +230,8 @@ private:
     // Headless: the link is wanted again after a loss (nobody can press the button there).
     bool directRewanted_ = false;
     bool directStoppedByVersion_ = false;
+    // The link last started: what an older (stopped) link still reports is not about it.
+    std::uint64_t directGeneration_ = 0;
 
     std::array<BoxStatus, kBoxCount> status_{};
     std::array<QString, kBoxCount> tips_{};
@@ -255,6 +258,7 @@ private:
     std::unique_ptr<LogListModel> logLines_;
     // Declared before the box manager: the workers it joins post here until they end.
     std::unique_ptr<QtStationEventSink> sink_;
+    std::unique_ptr<DetectionForwarder> forwarder_;  // outlives the link and the workers
     std::unique_ptr<DirectConnection> link_;
     std::unique_ptr<StationOutputs> outputs_;
     std::unique_ptr<FtpQueue> ftp_;

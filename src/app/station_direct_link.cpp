@@ -3,7 +3,6 @@
 #include <QString>
 #include <algorithm>
 #include <string>
-#include <vector>
 
 #include "app/station.h"
 #include "app/station_outputs.h"
@@ -19,6 +18,9 @@
 namespace winorvex {
 
 void Station::HandleDirectLinkState(const DirectLinkStateEvent& event) {
+    // A link switched off and on again at once still has its last word queued: it is not about
+    // the link that runs now.
+    if (event.generation != directGeneration_) return;
     const DirectLinkReaction reaction = ReactToDirectLinkState(event, directWanted_);
     directImage_ = static_cast<int>(reaction.image);
     if (reaction.sound && services_.sounds != nullptr) services_.sounds->Play(*reaction.sound);
@@ -28,19 +30,8 @@ void Station::HandleDirectLinkState(const DirectLinkStateEvent& event) {
         ShowBalloon(QString::fromUtf8(DirectLostBalloonTitle()), QString::fromStdString(reaction.alertText), 1003);
     }
     if (reaction.stopInformationTimer) informationTimer_.stop();
-    if (reaction.startInformationTimer) {
-        informationTimer_.start();
-        // Whatever the link could not send before, in record order, once each.
-        if (outputs_->KeepWhileDisconnected()) {
-            std::vector<std::string> lines = link_->TakeUnsentLines();
-            std::size_t dropped = 0;
-            for (std::string& line : outputs_->TakeBacklog(dropped)) lines.push_back(std::move(line));
-            if (dropped > 0)
-                LogF(0, "## %d detections recorded while disconnected could not be kept", static_cast<int>(dropped));
-            for (const std::string& line : lines) link_->SendDirectLine(line);
-            if (!lines.empty()) LogF(0, "+ %d detections sent again to KtORVEX", static_cast<int>(lines.size()));
-        }
-    }
+    // Nothing is sent again from here: the link itself starts after what KtORVEX has read.
+    if (reaction.startInformationTimer) informationTimer_.start();
     if (reaction.raiseButton) {
         const bool wasWanted = directWanted_;
         directWanted_ = false;
@@ -81,7 +72,8 @@ void Station::HandleFtpJobState(const FtpJobStateEvent& event) {
 
 void Station::StartDirectLink() {
     const StationSettings& s = Settings();
-    link_->StartDirectConnection(s.DirectHost(), s.directPort.load(), s.directReconnectSeconds.load());
+    directGeneration_ =
+        link_->StartDirectConnection(s.DirectHost(), s.directPort.load(), s.directReconnectSeconds.load());
 }
 
 void Station::DirectConnectionButton(bool down) {

@@ -4,6 +4,7 @@
 //
 // Every event crossing threads is a copyable value; nothing in it points into another thread's data.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,10 +17,16 @@ enum class DirectLinkState {
     Connecting = 1,
     Connected = 2,
     Closed = 3,  // closed on request, lost, or could not connect
+    // Connected, but detections sent stay unanswered although the results program answered
+    // before: it has stopped reading (the link is kept).
+    Unanswered = 4,
 };
 
 struct DirectLinkStateEvent {
     DirectLinkState state = DirectLinkState::Closed;
+    // The link that reports (each start of the link has a new one): the station ignores what a
+    // link it has stopped still has to say.
+    std::uint64_t generation = 0;
     // Closed only: true when the link was up and went away without being asked to.
     bool lost = false;
     std::string reason;  // Closed only: why, for the log (may be empty)
@@ -28,10 +35,13 @@ struct DirectLinkStateEvent {
     bool retrying = false;
     // Closed only: lines handed to the link that never reached the socket (see TakeUnsentLines).
     std::size_t unsentLines = 0;
+    // Unanswered only: how long the oldest unanswered detection has waited, in seconds.
+    int unansweredSeconds = 0;
 };
 
 // One line received from the results program, without its line end, already UTF-8.
 struct DirectLineEvent {
+    std::uint64_t generation = 0;  // of the link that received it
     std::string line;
 };
 

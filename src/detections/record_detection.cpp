@@ -19,16 +19,8 @@ class ForwardToResultsProgram final : public ResultAddedObserver {
 public:
     explicit ForwardToResultsProgram(DetectionOutputs& outputs) : outputs_(outputs) {}
 
-    void OnResultAdded(const CRixResult& result) override {
-        if (!outputs_.IsDirectConnected()) return;
-        char buffer[256];
-        const std::size_t length = FormatAddRixClock(buffer, sizeof buffer, result);
-        if (length > 0) {
-            outputs_.SendDirectLine(std::string_view(buffer, length));
-        } else {
-            outputs_.SendDirectLine(MakeAddRixClock(result));
-        }
-    }
+    // Under the lock the published count is the list's length, this record the last one.
+    void OnResultAdded(const CRixResult& result) override { outputs_.ForwardDetection(result, ResultCount() - 1); }
 
 private:
     DetectionOutputs& outputs_;
@@ -39,6 +31,17 @@ int Length(std::string_view text) {
 }
 
 }  // namespace
+
+void DetectionOutputs::ForwardDetection(const CRixResult& record, std::size_t) {
+    if (!IsDirectConnected()) return;
+    char buffer[256];
+    const std::size_t length = FormatAddRixClock(buffer, sizeof buffer, record);
+    if (length > 0) {
+        SendDirectLine(std::string_view(buffer, length));
+    } else {
+        SendDirectLine(MakeAddRixClock(record));
+    }
+}
 
 CRixResult RecordDetection(std::string_view identifier, std::string_view detector, const CChrono& absoluteTime,
                            const CChrono& dailyTime, DetectionOutputs& outputs) {

@@ -20,6 +20,9 @@ struct DetectionOutputs {
     virtual bool IsDirectConnected() = 0;
     // One message to the results program; the link appends the line end.
     virtual void SendDirectLine(std::string_view line) = 0;
+    // Under the result list's lock: the record just added at this position (from 0) is for the
+    // results program. By default "AddRixClock(...)" is sent at once when the link is up.
+    virtual void ForwardDetection(const CRixResult& record, std::size_t position);
     virtual void AddToDetectionsPane(std::string_view text, std::uint32_t serial, const CChrono& daily) = 0;
 };
 

@@ -24,6 +24,8 @@ public:
     // Readable without the lock: the interface counts while every box worker records.
     std::atomic<std::size_t> publishedSize{0};
     std::atomic<std::size_t> publishedActive{0};
+    // Counts the clears, so that positions kept elsewhere can tell they belong to an older list.
+    std::atomic<std::uint64_t> generation{0};
     void Publish() {
         publishedSize.store(size_, std::memory_order_release);
         publishedActive.store(active_, std::memory_order_release);
@@ -52,6 +54,7 @@ public:
         size_ = 0;
         active_ = 0;
         serialsAscending_ = true;
+        generation.fetch_add(1, std::memory_order_release);
         Publish();
     }
 
@@ -215,6 +218,21 @@ bool FindResults(const std::vector<std::uint32_t>& serials, std::vector<CRixResu
         }
         out.push_back(*record);
     }
+    return true;
+}
+
+std::uint64_t ResultListGeneration() {
+    return Store().generation.load(std::memory_order_acquire);
+}
+
+bool VisitResultsAt(std::uint64_t generation, const std::function<void(const ResultAt&)>& visit) {
+    ResultStore& store = Store();
+    std::lock_guard<std::mutex> lock(store.mutex);
+    if (store.generation.load(std::memory_order_relaxed) != generation) return false;
+    const ResultAt at = [&store](std::size_t position) -> const CRixResult* {
+        return position < store.Size() ? &store.At(position) : nullptr;
+    };
+    visit(at);
     return true;
 }
 

@@ -74,6 +74,15 @@ bool FindResult(std::uint32_t serial, CRixResult& out);
 // soon as one serial has no record.
 bool FindResults(const std::vector<std::uint32_t>& serials, std::vector<CRixResult>& out);
 
+// The list's generation: it changes with every ClearResults. Readable without the lock (also
+// from an observer, which runs under it).
+std::uint64_t ResultListGeneration();
+// The record at a position (from 0) of the list, or null past its end.
+using ResultAt = std::function<const CRixResult*(std::size_t position)>;
+// Runs visit under the list's lock with access by position, unless the list was cleared since
+// `generation` (false then, visit not run). The records must not be kept past visit.
+bool VisitResultsAt(std::uint64_t generation, const std::function<void(const ResultAt&)>& visit);
+
 // Walks the list in recording order under the lock.
 void ForEachResult(const std::function<void(const CRixResult&)>& visit);
 std::vector<CRixResult> CopyActiveResults();

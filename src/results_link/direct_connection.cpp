@@ -7,13 +7,16 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <optional>
 #include <thread>
 #include <utility>
 
 #include "core/log.h"
 #include "core/text_format.h"
 #include "core/texts.h"
+#include "results_link/detection_forwarder.h"
 #include "results_link/link_socket.h"
+#include "results_link/results_messages.h"
 #include "results_link/windows1252.h"
 
 namespace winorvex {
@@ -24,6 +27,7 @@ struct DirectConnection::Session {
     std::string host;
     int port = 0;
     int reconnectSeconds = 0;
+    std::uint64_t generation = 0;
     WakeEvent wake;
     std::atomic<bool> stop{false};
     std::atomic<bool> running{true};
@@ -72,7 +76,12 @@ void PauseUnlessStopped(const WakeEvent& wake, const std::atomic<bool>& stop, st
 
 }  // namespace
 
-DirectConnection::DirectConnection(StationEventSink& sink, DirectLinkTuning tuning) : sink_(sink), tuning_(tuning) {}
+DirectConnection::DirectConnection(StationEventSink& sink, DirectLinkTuning tuning, DetectionForwarder* forwarder)
+    : sink_(sink), tuning_(tuning), forwarder_(forwarder) {}
+
+void DirectConnection::SetUnansweredAlarm(std::chrono::milliseconds after) {
+    unansweredAlarmMs_.store(after.count());
+}
 
 DirectConnection::~DirectConnection() {
     StopDirectConnection();
@@ -96,11 +105,12 @@ void DirectConnection::ReapFinished(std::vector<std::unique_ptr<Session>>& finis
     retired_.erase(it, retired_.end());
 }
 
-void DirectConnection::StartDirectConnection(const std::string& host, int port, int reconnectSeconds) {
+std::uint64_t DirectConnection::StartDirectConnection(const std::string& host, int port, int reconnectSeconds) {
     std::vector<std::unique_ptr<Session>> finished;
+    std::uint64_t generation = 0;
     {
         std::lock_guard lock(mutex_);
-        if (session_ && session_->running.load()) return;
+        if (session_ && session_->running.load()) return session_->generation;
         if (session_) retired_.push_back(std::move(session_));  // ended on its own
         ReapFinished(finished);
         auto session = std::make_unique<Session>();
@@ -110,13 +120,16 @@ void DirectConnection::StartDirectConnection(const std::string& host, int port, 
         if (!session->wake.IsOpen()) {
             Log(0, Tr("## Connexion directe : ressources système épuisées",
                       "## Direct connection: out of system resources"));
-            return;
+            return 0;
         }
+        session->generation = ++lastGeneration_;
+        generation = session->generation;
         Session* raw = session.get();
         session->thread = std::thread([this, raw] { Run(*raw); });
         session_ = std::move(session);
     }
     for (auto& session : finished) session->thread.join();
+    return generation;
 }
 
 void DirectConnection::StopDirectConnection() {
@@ -141,6 +154,7 @@ void DirectConnection::StopDirectConnection() {
             session->finalPosted = true;
             DirectLinkStateEvent event = StateEvent(DirectLinkState::Closed);
             event.reason = StopReason();
+            event.generation = session->generation;
             sink_.OnDirectLinkState(event);
         }
     }
@@ -175,7 +189,7 @@ bool DirectConnection::SendDirectLine(std::string_view text) {
             logRefusal = !std::exchange(session->refusalLogged, true);
         } else {
             const bool wasEmpty = session->queued.empty();
-            session->queued.append(text);
+            encoder_.Append(session->queued, text);
             session->queued.append("\r\n");
             linesQueued_.fetch_add(1, std::memory_order_relaxed);
             // The link thread takes everything queued when it wakes: one signal per batch.
@@ -206,15 +220,19 @@ DirectLinkCounters DirectConnection::Counters() const {
 }
 
 void DirectConnection::Post(Session& session, const DirectLinkStateEvent& event) {
+    DirectLinkStateEvent tagged = event;
+    tagged.generation = session.generation;
     std::lock_guard lock(session.postMutex);
-    if (!session.silenced) sink_.OnDirectLinkState(event);
+    if (!session.silenced) sink_.OnDirectLinkState(tagged);
 }
 
 void DirectConnection::PostFinal(Session& session, const DirectLinkStateEvent& event) {
+    DirectLinkStateEvent tagged = event;
+    tagged.generation = session.generation;
     std::lock_guard lock(session.postMutex);
     if (session.silenced || session.finalPosted) return;
     session.finalPosted = true;
-    sink_.OnDirectLinkState(event);
+    sink_.OnDirectLinkState(tagged);
 }
 
 void DirectConnection::Run(Session& session) {
@@ -254,11 +272,64 @@ void DirectConnection::Run(Session& session) {
     session.doneChanged.notify_all();
 }
 
+namespace {
+
+// The answer each request gets ("NFO:<code>"), -1 for lines that get none of that kind.
+int AnswerCodeOf(std::string_view request) {
+    if (request == kPingRequest) return 20;
+    static constexpr int kCodes[kInformationRequests.size()] = {24, 25, 5, 6, 27, 28, 7};
+    for (std::size_t i = 0; i < kInformationRequests.size(); ++i) {
+        if (request == kInformationRequests[i]) return kCodes[i];
+    }
+    return -1;
+}
+
+// Detection lines formatted per batch: enough to keep the socket busy, little under the list's lock.
+constexpr std::size_t kBatchBytes = 32 * 1024;
+
+}  // namespace
+
+void DirectConnection::NoteRequestsWritten(std::string_view requests) {
+    while (!requests.empty()) {
+        const std::size_t end = requests.find("\r\n");
+        const int code = AnswerCodeOf(requests.substr(0, end));
+        if (code >= 0) forwarder_->OnRequestWritten(code);
+        if (end == std::string_view::npos) break;
+        requests.remove_prefix(end + 2);
+    }
+}
+
+void DirectConnection::CheckAnswers(Session& session, std::optional<SteadyClock::time_point>& alarmedSince,
+                                    int& timeoutMs) {
+    const std::chrono::milliseconds bound(unansweredAlarmMs_.load());
+    if (forwarder_ == nullptr || bound.count() <= 0) return;
+    SteadyClock::time_point since;
+    const bool awaiting = forwarder_->AwaitingAnswers(since);
+    if (alarmedSince && (!awaiting || since != *alarmedSince)) {
+        alarmedSince.reset();
+        Log(0, Tr("+ KtORVEX répond de nouveau aux détections", "+ KtORVEX answers the detections again"));
+    }
+    if (!awaiting || alarmedSince) return;
+    const auto now = SteadyClock::now();
+    const auto due = since + bound;
+    if (now >= due) {
+        alarmedSince = since;
+        DirectLinkStateEvent event = StateEvent(DirectLinkState::Unanswered);
+        event.unansweredSeconds =
+            static_cast<int>(std::chrono::duration_cast<std::chrono::seconds>(now - since).count());
+        Post(session, event);
+        return;
+    }
+    const int left = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(due - now).count());
+    timeoutMs = timeoutMs < 0 ? left : std::min(timeoutMs, left);
+}
+
 std::string DirectConnection::Serve(Session& session, TcpSocket& socket, bool& lost, std::size_t& unsent) {
     const int fd = socket.Fd();
     if (tuning_.socketSendBuffer > 0) {
         ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &tuning_.socketSendBuffer, sizeof tuning_.socketSendBuffer);
     }
+    if (forwarder_ != nullptr) forwarder_->BeginLink(session.wake);
     {
         std::lock_guard lock(session.outMutex);
         session.connected.store(true);
@@ -266,9 +337,16 @@ std::string DirectConnection::Serve(Session& session, TcpSocket& socket, bool& l
     Post(session, StateEvent(DirectLinkState::Connected));
 
     std::string reason;
-    std::string writing;  // the batch being written, taken whole from the queue
+    // The chunk being written: the request lines taken whole from the queue, or a batch of
+    // detection lines (lineEnds: where each ends). Never both, so no line is cut by another.
+    std::string writing;
+    bool writingRequests = false;
+    std::vector<std::size_t> lineEnds;
+    lineEnds.reserve(1024);
+    std::size_t linesDone = 0;
     std::size_t written = 0;
     auto lastProgress = SteadyClock::now();
+    std::optional<SteadyClock::time_point> alarmedSince;
     std::string line;
     line.reserve(2048);
     bool cutting = false;
@@ -280,10 +358,19 @@ std::string DirectConnection::Serve(Session& session, TcpSocket& socket, bool& l
             break;
         }
         if (written == writing.size()) {
+            if (writingRequests && forwarder_ != nullptr) NoteRequestsWritten(writing);
             writing.clear();
             written = 0;
-            std::lock_guard lock(session.outMutex);
-            writing.swap(session.queued);
+            lineEnds.clear();
+            linesDone = 0;
+            {
+                std::lock_guard lock(session.outMutex);
+                writing.swap(session.queued);
+            }
+            writingRequests = !writing.empty();
+            if (!writingRequests && forwarder_ != nullptr) {
+                forwarder_->FillBatch(writing, lineEnds, kBatchBytes, encoder_);
+            }
             if (!writing.empty()) lastProgress = SteadyClock::now();
         }
         const bool pending = written < writing.size();
@@ -299,6 +386,7 @@ std::string DirectConnection::Serve(Session& session, TcpSocket& socket, bool& l
             }
             timeoutMs = static_cast<int>(left.count());
         }
+        CheckAnswers(session, alarmedSince, timeoutMs);
         pollfd fds[2] = {{fd, static_cast<short>(POLLIN | (pending ? POLLOUT : 0)), 0}, {session.wake.Fd(), POLLIN, 0}};
         const int ready = ::poll(fds, 2, timeoutMs);
         if (ready < 0) {
@@ -317,6 +405,11 @@ std::string DirectConnection::Serve(Session& session, TcpSocket& socket, bool& l
                 written += static_cast<std::size_t>(n);
                 bytesWritten_.fetch_add(static_cast<std::uint64_t>(n), std::memory_order_relaxed);
                 lastProgress = SteadyClock::now();
+                if (!writingRequests && forwarder_ != nullptr) {
+                    const std::size_t before = linesDone;
+                    while (linesDone < lineEnds.size() && lineEnds[linesDone] <= written) ++linesDone;
+                    forwarder_->OnLinesWritten(linesDone - before, lastProgress);
+                }
             } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
                 reason = Format(Tr("erreur d'envoi : %s", "send error: %s"), std::strerror(errno));
                 break;
@@ -325,7 +418,18 @@ std::string DirectConnection::Serve(Session& session, TcpSocket& socket, bool& l
     }
     socket.Shutdown(SHUT_RDWR);
     socket.Close();
-    unsent = KeepUnsent(session, writing, written);
+    if (forwarder_ != nullptr) {
+        // Requests are not worth sending again; the detections are kept by the forwarder.
+        const std::size_t notRead = forwarder_->EndLink();
+        {
+            std::lock_guard lock(session.outMutex);
+            session.connected.store(false);
+            session.queued.clear();
+        }
+        unsent = lost ? notRead : 0;
+    } else {
+        unsent = KeepUnsent(session, writingRequests ? writing : std::string(), writingRequests ? written : 0);
+    }
     return reason;
 }
 
@@ -374,7 +478,9 @@ void DirectConnection::DeliverLine(Session& session, std::string& line, bool cut
     }
     if (!line.empty()) {
         DirectLineEvent event;
+        event.generation = session.generation;
         event.line = Windows1252ToUtf8(line);
+        if (forwarder_ != nullptr) forwarder_->OnLineReceived(event.line, SteadyClock::now());
         linesReceived_.fetch_add(1, std::memory_order_relaxed);
         std::lock_guard lock(session.postMutex);
         if (!session.silenced) sink_.OnDirectLine(event);

@@ -8,21 +8,28 @@
 // through the StationEventSink, which must post and return (never call back into this object).
 //
 // After StopDirectConnection returns, the link stopped posts nothing more: its last event, a
-// Closed state, has been posted by then.
+// Closed state, has been posted by then. Every event carries the generation of its link.
+//
+// With a DetectionForwarder the link thread also writes the recorded detections, in recording
+// order, from the result list (see detection_forwarder.h), and watches the results program's
+// answers to them.
 #include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/station_events.h"
+#include "results_link/windows1252.h"
 
 namespace winorvex {
 
+class DetectionForwarder;
 class TcpSocket;
 
 // The station uses the defaults; tests shorten or stretch the times.
@@ -57,27 +64,33 @@ struct DirectLinkCounters {
 
 class DirectConnection {
 public:
-    explicit DirectConnection(StationEventSink& sink, DirectLinkTuning tuning = {});
+    explicit DirectConnection(StationEventSink& sink, DirectLinkTuning tuning = {},
+                              DetectionForwarder* forwarder = nullptr);
     ~DirectConnection();
     DirectConnection(const DirectConnection&) = delete;
     DirectConnection& operator=(const DirectConnection&) = delete;
 
     // Does nothing while a link thread runs. Port 0 starts nothing but the final Closed state
     // (port 0 is the stop request). reconnectSeconds below 1 still pauses minimumRetryPause.
-    void StartDirectConnection(const std::string& host, int port, int reconnectSeconds);
+    // Returns the generation of the link that runs afterwards (0: none could start).
+    std::uint64_t StartDirectConnection(const std::string& host, int port, int reconnectSeconds);
     // Ends the link, connecting or connected, and returns promptly. Nothing happens when no
     // link thread runs.
     void StopDirectConnection();
     bool IsDirectConnected() const;
     bool IsDirectConnecting() const;  // a link thread runs and is not connected
 
-    // Queues text + CR LF, bytes unchanged. False when the link is not connected or the queue is
-    // full (nothing is queued then); true when the line will be written in order.
+    // Detections written and left unanswered this long, while the results program answered
+    // before, are reported once as DirectLinkState::Unanswered (0: never). Needs a forwarder.
+    void SetUnansweredAlarm(std::chrono::milliseconds after);
+
+    // Queues text + CR LF, converted to Windows-1252. False when the link is not connected or the
+    // queue is full (nothing is queued then); true when the line will be written in order.
     bool SendDirectLine(std::string_view text);
 
-    // Lines queued on the links that have ended but never handed to the socket (a line the
-    // socket took only in part counts as not handed), oldest first; the list is emptied. The
-    // station may send them again once the link is back. At most kMaxUnsentLines are kept (the
+    // Without a forwarder: lines queued on the links that have ended but never handed to the
+    // socket (a line the socket took only in part counts as not handed), oldest first; the list
+    // is emptied. They may be sent again once the link is back. At most kMaxUnsentLines are kept (the
     // newest); the detections themselves stay in the result list whatever happens here.
     static constexpr std::size_t kMaxUnsentLines = 100000;
     std::vector<std::string> TakeUnsentLines();
@@ -93,12 +106,19 @@ private:
     bool ReceiveLines(Session& session, int fd, std::string& line, bool& cutting, std::string& reason);
     void DeliverLine(Session& session, std::string& line, bool cut);
     std::size_t KeepUnsent(Session& session, const std::string& written, std::size_t writtenUpTo);
+    void CheckAnswers(Session& session, std::optional<std::chrono::steady_clock::time_point>& alarmedSince,
+                      int& timeoutMs);
+    void NoteRequestsWritten(std::string_view requests);
     void Post(Session& session, const DirectLinkStateEvent& event);
     void PostFinal(Session& session, const DirectLinkStateEvent& event);
     void ReapFinished(std::vector<std::unique_ptr<Session>>& finished);
 
     StationEventSink& sink_;
     const DirectLinkTuning tuning_;
+    DetectionForwarder* const forwarder_;
+    Windows1252Encoder encoder_;
+    std::atomic<std::int64_t> unansweredAlarmMs_{0};
+    std::uint64_t lastGeneration_ = 0;  // guarded by mutex_
 
     mutable std::mutex mutex_;  // guards session_ and retired_ (never held across a wait)
     std::unique_ptr<Session> session_;

@@ -18,6 +18,15 @@ DirectLinkReaction ReactToDirectLinkState(const DirectLinkStateEvent& event, boo
             reaction.logLines.push_back({80, DirectConnectedLogText()});
             reaction.startInformationTimer = true;
             return reaction;
+        case DirectLinkState::Unanswered:
+            // Loud, but the link stays: the results program may only be busy.
+            reaction.image = DirectButtonImage::On;
+            reaction.sound = StationSound::LinkAlarm;
+            reaction.alertText = Format(Tr("KtORVEX : aucune réponse aux détections envoyées depuis %d s !",
+                                           "KtORVEX : no answer to the detections sent for %d s!"),
+                                        event.unansweredSeconds);
+            reaction.balloonSeconds = 4;
+            return reaction;
         case DirectLinkState::Closed:
             break;
     }

@@ -3,6 +3,9 @@
 #include <array>
 #include <cstdint>
 
+#include "core/log.h"
+#include "core/texts.h"
+
 namespace winorvex {
 namespace {
 
@@ -87,9 +90,8 @@ std::string Windows1252ToUtf8(std::string_view text) {
     return out;
 }
 
-std::string Utf8ToWindows1252(std::string_view text, char replacement) {
-    std::string out;
-    out.reserve(text.size());
+bool AppendUtf8AsWindows1252(std::string& out, std::string_view text, char replacement) {
+    bool complete = true;
     std::size_t pos = 0;
     while (pos < text.size()) {
         const std::uint32_t cp = NextCodePoint(text, pos);
@@ -97,16 +99,36 @@ std::string Utf8ToWindows1252(std::string_view text, char replacement) {
             out += static_cast<char>(cp);
             continue;
         }
-        char mapped = replacement;
+        char mapped = 0;
         for (std::size_t i = 0; i < kHighControls.size(); ++i) {
             if (kHighControls[i] != 0 && kHighControls[i] == cp) {
                 mapped = static_cast<char>(0x80 + i);
                 break;
             }
         }
+        if (mapped == 0) {
+            mapped = replacement;
+            complete = false;
+        }
         out += mapped;
     }
+    return complete;
+}
+
+std::string Utf8ToWindows1252(std::string_view text, char replacement) {
+    std::string out;
+    out.reserve(text.size());
+    AppendUtf8AsWindows1252(out, text, replacement);
     return out;
+}
+
+void Windows1252Encoder::Append(std::string& out, std::string_view utf8) {
+    if (AppendUtf8AsWindows1252(out, utf8)) return;
+    if (reported_.exchange(true)) return;
+    LogF(0,
+         Tr("## Texte non transmissible tel quel à KtORVEX (caractères remplacés par ?) : %.*s",
+            "## Text KtORVEX cannot receive as it is (characters replaced by ?): %.*s"),
+         static_cast<int>(utf8.size()), utf8.data());
 }
 
 }  // namespace winorvex

@@ -47,6 +47,19 @@ TEST_F(LinkStateReactionTest, ConnectingAndConnected) {
     EXPECT_FALSE(reaction.linkEnded);
 }
 
+TEST_F(LinkStateReactionTest, UnansweredDetectionsAlarmButKeepTheLink) {
+    DirectLinkStateEvent event;
+    event.state = DirectLinkState::Unanswered;
+    event.unansweredSeconds = 31;
+    const auto reaction = ReactToDirectLinkState(event, true);
+    EXPECT_EQ(reaction.image, DirectButtonImage::On);
+    EXPECT_EQ(reaction.sound, StationSound::LinkAlarm);
+    EXPECT_EQ(reaction.alertText, "KtORVEX : no answer to the detections sent for 31 s!");
+    EXPECT_FALSE(reaction.raiseButton);
+    EXPECT_FALSE(reaction.linkEnded);
+    EXPECT_FALSE(reaction.stopInformationTimer);
+}
+
 TEST_F(LinkStateReactionTest, AFailedAttemptThatWillBeRetriedIsSilent) {
     const auto reaction = ReactToDirectLinkState(Closed(true, false, "refused"), true);
     EXPECT_EQ(reaction.image, DirectButtonImage::Off);

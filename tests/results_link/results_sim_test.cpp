@@ -71,6 +71,17 @@ protected:
     Language saved_ = Language::French;
 };
 
+TEST_F(ResultsSimTest, DetectionsCanBeLeftUnansweredWhileRequestsAreStillAnswered) {
+    Start();
+    EXPECT_EQ(sim_->Execute("answers maybe"), "error: answers on|off");
+    EXPECT_EQ(sim_->Execute("answers off"), "ok");
+    ASSERT_TRUE(link_->SendDirectLine(Detection("31", 5, "10:00:00.01")));
+    EXPECT_EQ(Ask("Ping()").informationCode, 20);  // the detection before it got nothing
+    EXPECT_EQ(sim_->GetCounts().detections, 1u);
+    EXPECT_EQ(sim_->Execute("answers on"), "ok");
+    EXPECT_EQ(Ask(Detection("31", 5, "10:00:01.01")).kind, ResultsLineKind::RunnerRecord);
+}
+
 TEST_F(ResultsSimTest, EveryRecordFormatDecodesToTheRunner) {
     Start();
     const results_sim::RecordFormat formats[] = {results_sim::RecordFormat::kKt04, results_sim::RecordFormat::kKt05,

@@ -74,8 +74,7 @@ void PrintUsage(std::FILE* to) {
         "absolute-left-out, ftp-queued, ftp-error, ftp-unknown, upload lines. Lines that are not\n"
         "detection-file lines are skipped and named (the first 20, then their count).\n"
         "Exit status: 0 all done, 1 a file not written or not sent or absolute-clock detections left\n"
-        "out of mode 2, 2 usage error, refused input or no valid line.
-",
+        "out of mode 2, 2 usage error, refused input or no valid line.\n",
         to);
 }
 

@@ -37,6 +37,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, bool& 
             help = true;
         } else if (arg == "--quiet") {
             options.quiet = true;
+        } else if (arg == "--no-answers") {
+            options.answerDetections = false;
         } else if (arg == "--stdin-control") {
             stdinControl = true;
         } else if (arg == "--port") {
@@ -77,6 +79,7 @@ std::string UsageText() {
            "  --runners FILE      runners: bib;last;first;sex;scat;cat;team per line (UTF-8)\n"
            "  --runner-count N    generated runners 1..N instead (default 1000)\n"
            "  --rcvbuf BYTES      receive buffer of the accepted sockets\n"
+           "  --no-answers        take detections without answering them\n"
            "  --stdin-control     read control commands from standard input\n"
            "  --quiet             no notes on standard error\n"
            "  --help              this text; --version alone prints the program's version\n"

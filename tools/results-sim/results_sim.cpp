@@ -50,7 +50,10 @@ std::string RunnerTime(std::string_view stationTime) {
 }  // namespace
 
 ResultsSimulator::ResultsSimulator(Options options)
-    : options_(std::move(options)), format_(options_.format), version_(options_.version) {}
+    : options_(std::move(options)),
+      format_(options_.format),
+      version_(options_.version),
+      answering_(options_.answerDetections) {}
 
 ResultsSimulator::~ResultsSimulator() {
     Stop();
@@ -290,6 +293,7 @@ void ResultsSimulator::AnswerDetection(std::string_view inside) {
         }
         format = format_;
         forced = forcedStatus_;
+        if (!answering_) return;
     }
     RecordValues values;
     int bib = 0;
@@ -409,6 +413,11 @@ void ResultsSimulator::SetForcedStatus(std::optional<int> status) {
     forcedStatus_ = status;
 }
 
+void ResultsSimulator::SetAnswering(bool answering) {
+    std::lock_guard lock(mutex_);
+    answering_ = answering;
+}
+
 Counts ResultsSimulator::GetCounts() const {
     std::lock_guard lock(mutex_);
     return counts_;
@@ -465,6 +474,9 @@ std::string ResultsSimulator::Execute(std::string_view command) {
                 return "error: status CODE|auto";
             }
         }
+    } else if (verb == "answers") {
+        if (rest != "on" && rest != "off") return "error: answers on|off";
+        SetAnswering(rest == "on");
     } else if (verb == "counts") {
         const Counts c = GetCounts();
         return Format(

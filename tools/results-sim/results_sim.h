@@ -34,8 +34,9 @@ struct Options {
     std::string competition = "Marathon";
     std::string runnersFile;  // empty: generated runners
     int generatedRunners = 1000;
-    int receiveBuffer = 0;  // SO_RCVBUF of the accepted sockets, 0: the system's
-    bool quiet = false;     // no notes on standard error
+    int receiveBuffer = 0;         // SO_RCVBUF of the accepted sockets, 0: the system's
+    bool quiet = false;            // no notes on standard error
+    bool answerDetections = true;  // false: "AddRixClock" lines are taken and left unanswered
 };
 
 struct Counts {
@@ -78,6 +79,8 @@ public:
     void SetVersion(std::string version);
     // Every following runner record carries this status (nullopt: 3, or 0 for a repeat).
     void SetForcedStatus(std::optional<int> status);
+    // False: detections are counted but get no runner record (requests are still answered).
+    void SetAnswering(bool answering);
 
     Counts GetCounts() const;
     // "detector\tbib\ttime" -> times received.
@@ -140,6 +143,7 @@ private:
     RecordFormat format_;
     std::string version_;
     std::optional<int> forcedStatus_;
+    bool answering_ = true;
 };
 
 }  // namespace winorvex::results_sim
