@@ -35,7 +35,7 @@ OPTIONS = {
                       ["--clear-step-ms", "5"], ["--quiet"], ["--serial"], ["--chip-count", "10"]],
     "winorvex-results-sim": [["--port", "0"], ["--format", "kt05"], ["--version", "4,4,0,0"],
                              ["--competition", "Trail"], ["--runners", DATA + "/runners"], ["--runner-count", "5"],
-                             ["--rcvbuf", "65536"], ["--stdin-control"], ["--quiet"]],
+                             ["--rcvbuf", "65536"], ["--stdin-control"], ["--quiet"], ["--no-answers"]],
 }
 WORDS = {"winorvex-boxcmd": ["sync", "times", "marker", "expert"]}
 
