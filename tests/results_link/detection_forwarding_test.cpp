@@ -12,6 +12,7 @@
 #include "detections/record_detection.h"
 #include "detections/result_list.h"
 #include "platform/tcp_listener.h"
+#include "raw_peer.h"
 #include "recording_sink.h"
 #include "results_link/detection_forwarder.h"
 #include "results_link/direct_connection.h"
@@ -23,6 +24,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using test::ReadBytes;
 
 // What a box worker hands on: the record's position, nothing else.
 class ForwardingOutputs final : public DetectionOutputs {
@@ -60,20 +62,6 @@ protected:
         std::snprintf(time, sizeof time, "10:%02d:%02d.%02d", (hundredths / 6000) % 60, (hundredths / 100) % 60,
                       hundredths % 100);
         return "AddRixClock(1\t" + detector + "\t" + std::to_string(bib) + "\t1\t" + time + ")\r\n";
-    }
-
-    // Until `wanted` bytes came or the deadline passed (asking one byte more than expected checks
-    // that nothing else follows).
-    static std::string ReadBytes(const TcpSocket& peer, std::size_t wanted, std::chrono::milliseconds within = 10s) {
-        std::string bytes;
-        const auto end = Clock::now() + within;
-        char buffer[4096];
-        while (bytes.size() < wanted && Clock::now() < end) {
-            const ssize_t n = peer.ReceiveWithin(buffer, sizeof buffer, 100);
-            if (n == 0 || n == -1) break;
-            if (n > 0) bytes.append(buffer, static_cast<std::size_t>(n));
-        }
-        return bytes;
     }
 
     std::string error_;

@@ -13,6 +13,7 @@
 #include "core/log_fixture.h"
 #include "core/unique_fd.h"
 #include "platform/tcp_listener.h"
+#include "raw_peer.h"
 #include "recording_sink.h"
 #include "results_sim.h"
 #include "support/test_support.h"
@@ -22,6 +23,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using test::ReadBytes;
 using test::RecordingLinkSink;
 
 class DirectConnectionTest : public test::LogFixture {
@@ -39,19 +41,6 @@ protected:
         std::string error;
         EXPECT_TRUE(sim->Start(error)) << error;
         return sim;
-    }
-
-    // Reads from the raw peer until `wanted` bytes came or the deadline passed.
-    static std::string ReadBytes(const TcpSocket& peer, std::size_t wanted) {
-        std::string bytes;
-        const auto end = Clock::now() + 5s;
-        char buffer[4096];
-        while (bytes.size() < wanted && Clock::now() < end) {
-            const ssize_t n = peer.ReceiveWithin(buffer, sizeof buffer, 100);
-            if (n == 0 || n == -1) break;
-            if (n > 0) bytes.append(buffer, static_cast<std::size_t>(n));
-        }
-        return bytes;
     }
 
     RecordingLinkSink sink_;
