@@ -82,7 +82,7 @@ std::unique_ptr<sim::Simulator> StartReader(const Config& config, std::uint64_t 
 std::unique_ptr<COrvexBox> ConnectedBox(int number, int port) {
     auto box = std::make_unique<COrvexBox>();
     box->SetBoxNumber(number);
-    box->Transport()->SetParameters(std::to_string(number), "127.0.0.1", port);
+    box->SetAddress(BoxAddress{std::to_string(number), "127.0.0.1", port});
     if (!ConnectBox(*box)) {
         std::fprintf(stderr, "box %d cannot connect\n", number);
         std::exit(1);

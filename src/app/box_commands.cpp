@@ -27,8 +27,7 @@ constexpr int kExpertBox = 1;
 
 // Configured and open: the only boxes the clock and marker commands talk to.
 bool IsOpenBox(const COrvexBox& box) {
-    const CComBox* transport = box.Transport();
-    return transport != nullptr && transport->IsConfigured() && transport->IsOpen();
+    return box.IsConfigured() && box.IsOpen();
 }
 
 void LogSendError(const std::string& label, const std::string& error) {
@@ -228,8 +227,8 @@ bool BoxCommands::RunExpertItem(int itemId) {
     }
     std::string downloadPath;
     if (itemId == kMenuDownload || itemId == kMenuReplayStart) {
-        const CComBox* transport = station_.Boxes().Box(kExpertBox).Transport();
-        downloadPath = DownloadFilePath(transport != nullptr ? transport->GetFileTag() : std::string());
+        const COrvexBox& box = station_.Boxes().Box(kExpertBox);
+        downloadPath = DownloadFilePath(box.Transport() != nullptr ? box.Address().FileTag() : std::string());
     }
     return Launch(
         [this, itemId, downloadPath](BoxManager& boxes) { ExpertWork(boxes.Box(kExpertBox), itemId, downloadPath); });

@@ -30,9 +30,8 @@ std::string Trim(std::string_view text) {
 }
 
 bool TransportBusy(const COrvexBox& box) {
-    const CComBox* transport = box.Transport();
     if (box.IsThreadRunning()) return true;
-    return transport != nullptr && (transport->IsOpen() || transport->IsReconnecting());
+    return box.IsOpen() || box.IsReconnecting();
 }
 
 std::string ReconnectText(int seconds) {
@@ -177,10 +176,13 @@ ConfigForm OpenConfigForm(const BoxManager& boxes) {
     for (int row = 0; row < kConfigBoxRows; ++row) {
         const COrvexBox& box = boxes.Box(row + 1);
         ConfigBoxCopy& copy = form.boxes[static_cast<std::size_t>(row)];
-        if (const CComBox* transport = box.Transport()) {
-            transport->GetParameters(copy.detectorId, copy.host, copy.port);
-            copy.open = transport->IsOpen();
-            copy.reconnecting = transport->IsReconnecting() || (box.IsThreadRunning() && !copy.open);
+        if (box.Transport() != nullptr) {
+            const BoxAddress address = box.Address();
+            copy.detectorId = address.detectorId;
+            copy.host = address.host;
+            copy.port = address.port;
+            copy.open = box.IsOpen();
+            copy.reconnecting = box.IsReconnecting() || (box.IsThreadRunning() && !copy.open);
         }
         ConfigBoxRow& shown = form.rows[static_cast<std::size_t>(row)];
         const bool set = !copy.host.empty() && copy.port != 0;
@@ -270,11 +272,7 @@ ConfigCheck ConfirmConfigForm(ConfigForm& form, BoxManager& boxes) {
         // A box that is connected (or reconnecting) now keeps what it runs with, even when its row
         // was free on opening: its worker reads through that very transport.
         if (copy.Busy() || TransportBusy(box)) continue;
-        auto wanted = COrvexBox::MakeTransportFor(copy.host);
-        if (box.Transport() == nullptr || box.Transport()->IsSerial() != wanted->IsSerial()) {
-            box.SetTransport(std::move(wanted));
-        }
-        if (CComBox* transport = box.Transport()) transport->SetParameters(copy.detectorId, copy.host, copy.port);
+        box.Configure(BoxAddress{copy.detectorId, copy.host, copy.port});
     }
     if (validSelection) s.boxReconnectSeconds.store(form.reconnectChoices[static_cast<std::size_t>(selection)].seconds);
     s.beepWhenQuit.store(form.beepWhenQuit);

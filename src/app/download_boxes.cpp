@@ -19,18 +19,18 @@ std::vector<DeclaredBox> DeclaredBoxes(const BoxManager& boxes) {
     std::vector<DeclaredBox> declared;
     for (int number = 1; number <= BoxManager::kSlotCount; ++number) {
         const COrvexBox& box = boxes.Box(number);
-        const CComBox* transport = box.Transport();
-        if (transport == nullptr) continue;
+        if (box.Transport() == nullptr) continue;
+        const BoxAddress address = box.Address();
         DeclaredBox entry;
-        int port = 0;
-        transport->GetParameters(entry.detectorId, entry.host, port);
+        entry.detectorId = address.detectorId;
+        entry.host = address.host;
         if (entry.detectorId.empty() || entry.host.empty()) continue;
         entry.boxNumber = number;
-        entry.text = Format(Tr("Boîtier %d %s", "Box %d %s"), number, transport->GetDescription().c_str());
-        entry.fileTag = transport->GetFileTag();
+        entry.text = Format(Tr("Boîtier %d %s", "Box %d %s"), number, address.Description().c_str());
+        entry.fileTag = address.FileTag();
         entry.sidePort = box.SidePort();
         entry.ftpPort = box.FtpPort();
-        entry.serial = transport->IsSerial();
+        entry.serial = box.IsSerial();
         declared.push_back(std::move(entry));
     }
     return declared;

@@ -83,13 +83,10 @@ const char* NoChipTableText() {
 std::vector<std::string> ManualDetectorChoices(const BoxManager& boxes) {
     std::vector<std::string> choices;
     for (int n = 1; n <= BoxManager::kSlotCount; ++n) {
-        const CComBox* transport = boxes.Box(n).Transport();
-        if (transport == nullptr) continue;
-        std::string detectorId;
-        std::string host;
-        int port = 0;
-        transport->GetParameters(detectorId, host, port);
-        if (!detectorId.empty() && !host.empty()) choices.push_back(detectorId);
+        const COrvexBox& box = boxes.Box(n);
+        if (box.Transport() == nullptr) continue;
+        const BoxAddress address = box.Address();
+        if (!address.detectorId.empty() && !address.host.empty()) choices.push_back(address.detectorId);
     }
     return choices;
 }

@@ -290,11 +290,11 @@ QString Station::VersionText() {
 BoxMenuState Station::BoxMenuFor(int boxNumber) const {
     BoxMenuState state;
     if (boxNumber < 1 || boxNumber > kBoxCount) return state;
-    const CComBox* transport = boxes_->Box(boxNumber).Transport();
-    if (transport == nullptr || !transport->IsConfigured()) return state;
+    const COrvexBox& box = boxes_->Box(boxNumber);
+    if (!box.IsConfigured()) return state;
     state.show = true;
-    state.connectEnabled = !transport->IsActive();
-    state.disconnectEnabled = transport->IsActive();
+    state.connectEnabled = !box.IsActive();
+    state.disconnectEnabled = box.IsActive();
     return state;
 }
 

@@ -11,15 +11,14 @@
 namespace winorvex {
 
 bool ConnectBox(COrvexBox& box) {
-    CComBox* transport = box.Transport();
-    if (transport == nullptr || !transport->HasAddress()) return false;
+    if (!box.HasAddress()) return false;
 
     std::string error;
-    const bool connected = transport->Connect(error);
-    std::string detectorId;
-    std::string host;
-    int port = 0;
-    transport->GetParameters(detectorId, host, port);
+    const bool connected = box.ConnectTransport(error);
+    const BoxAddress address = box.Address();
+    const std::string& detectorId = address.detectorId;
+    const std::string& host = address.host;
+    const int port = address.port;
     if (connected) {
         LogF(
             20,

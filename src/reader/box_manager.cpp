@@ -57,10 +57,9 @@ ConnectAllOutcome BoxManager::ConnectAllBoxes() {
     int configured = 0;
     bool anyActive = false;
     for (const COrvexBox& box : boxes_) {
-        const CComBox* transport = box.Transport();
-        if (transport == nullptr || !transport->IsConfigured()) continue;
+        if (!box.IsConfigured()) continue;
         ++configured;
-        anyActive = anyActive || transport->IsActive();
+        anyActive = anyActive || box.IsActive();
     }
     if (configured == 0) {
         ShowAlert(Tr("Aucun boîtier ORVEX n'est déclaré dans votre configuration !!!",
@@ -75,8 +74,7 @@ ConnectAllOutcome BoxManager::ConnectAllBoxes() {
 
     int connected = 0;
     for (COrvexBox& box : boxes_) {
-        const CComBox* transport = box.Transport();
-        if (transport == nullptr || !transport->IsConfigured()) continue;
+        if (!box.IsConfigured()) continue;
         // A worker that has just lost or given up its box may still be finishing: let it end
         // first, or the box would be connected with no worker to read it.
         if (HasWorker(box.BoxNumber())) StopBoxThread(box.BoxNumber());
@@ -96,8 +94,7 @@ ConnectAllOutcome BoxManager::ConnectAllBoxes() {
         OpenDetectionFile(path);
     }
     for (COrvexBox& box : boxes_) {
-        const CComBox* transport = box.Transport();
-        if (transport != nullptr && transport->IsOpen()) StartBoxThread(box.BoxNumber());
+        if (box.IsOpen()) StartBoxThread(box.BoxNumber());
     }
     if (services_.sounds != nullptr) services_.sounds->Play(StationSound::ConnectionMade);
     return ConnectAllOutcome::Connected;
@@ -154,8 +151,7 @@ void BoxManager::OnBoxConnectionEvent(int boxNumber, bool unexpected) {
     const int index = Index(boxNumber);
     if (index < 0) return;
     UpdateBoxStatus(boxNumber);
-    const CComBox* transport = boxes_[static_cast<std::size_t>(index)].Transport();
-    if (transport != nullptr && (transport->IsOpen() || transport->IsActive())) return;
+    if (boxes_[static_cast<std::size_t>(index)].IsActive()) return;
 
     // A worker stopped by the operator (or the program) since it posted this event is not
     // restarted: such a stop always ends in "not connected".

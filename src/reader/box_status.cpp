@@ -1,16 +1,14 @@
 #include "reader/box_status.h"
 
 #include "core/texts.h"
-#include "reader/com_box.h"
 #include "reader/orvex_box.h"
 
 namespace winorvex {
 
 BoxStatus GetBoxStatus(const COrvexBox& box) {
-    const CComBox* transport = box.Transport();
-    if (transport == nullptr || !transport->IsConfigured()) return BoxStatus::Undefined;
-    if (transport->IsReconnecting()) return BoxStatus::Reconnecting;
-    if (transport->IsOpen()) return BoxStatus::Connected;
+    if (!box.IsConfigured()) return BoxStatus::Undefined;
+    if (box.IsReconnecting()) return BoxStatus::Reconnecting;
+    if (box.IsOpen()) return BoxStatus::Connected;
     return BoxStatus::NotConnected;
 }
 

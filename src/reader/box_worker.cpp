@@ -103,7 +103,7 @@ void BoxWorker::Post(bool unexpected) const {
 void BoxWorker::Run() {
     const int threadId = static_cast<int>(::gettid());
     CComBox* transport = box_.Transport();
-    const std::string description = transport != nullptr ? transport->GetDescription() : std::string();
+    const std::string description = transport != nullptr ? box_.Address().Description() : std::string();
     label_ = CurrentLanguage() == Language::English
                  ? Format("Box %d %s", box_.BoxNumber(), description.c_str())
                  : Format("[%d] Boîtier %d %s", threadId, box_.BoxNumber(), description.c_str());
@@ -125,7 +125,7 @@ void BoxWorker::Run() {
         // taking the whole station down.
         LogF(0, "+ %s : Exception caught: %s", label_.c_str(), error.what());
         if (transport != nullptr) {
-            transport->SetReconnecting(false);
+            box_.SetReconnecting(false);
             transport->Close();
         }
         box_.LastDetections().Clear();
@@ -148,19 +148,18 @@ bool BoxWorker::WaitFinished(std::chrono::milliseconds deadline) {
 }
 
 bool BoxWorker::Reconnect() {
-    CComBox& transport = *box_.Transport();
     const int seconds = Settings().boxReconnectSeconds.load();
     LogF(0,
          Tr("+ %s : Tentative de reconnexion automatique pendant %d secondes",
             "+ %s : Attempt to reconnect during %d seconds"),
          label_.c_str(), seconds);
-    transport.SetReconnecting(true);
+    box_.SetReconnecting(true);
     const auto start = SteadyClock::now();
 
     while (!ConnectBox(box_)) {
         for (int i = 0; i < kStatusPostsPerAttempt; ++i) {
             if (StopWanted()) {
-                transport.SetReconnecting(false);
+                box_.SetReconnecting(false);
                 LogF(0, Tr("+ %s : Arrêt thread. Erreur de reconnexion", "+ %s : Thread stopped. Could not reconnect"),
                      label_.c_str());
                 return false;
@@ -169,7 +168,7 @@ bool BoxWorker::Reconnect() {
             Pause(services_.statusPostInterval);
         }
         if (SteadyClock::now() - start > std::chrono::seconds(seconds)) {
-            transport.SetReconnecting(false);
+            box_.SetReconnecting(false);
             Post(false);
             return false;
         }
@@ -177,7 +176,7 @@ bool BoxWorker::Reconnect() {
 
     LogF(0, Tr("+ %s : Reconnexion effectuée avec succès", "+ %s : Reconnection successful"), label_.c_str());
     // Cleared before the event, so that the status it refreshes already shows the box connected.
-    transport.SetReconnecting(false);
+    box_.SetReconnecting(false);
     Post(false);
     if (services_.sounds != nullptr) services_.sounds->Play(StationSound::BoxReconnected);
     return true;
@@ -192,7 +191,7 @@ void BoxWorker::ReadLoop() {
     treatmentCount_ = 0;
 
     BoxDownloadSink download(box_);
-    DetectionPipeline pipeline(BoxIdentity{label_, box_.GetDetectorId(), transport.GetDescription()},
+    DetectionPipeline pipeline(BoxIdentity{label_, box_.GetDetectorId(), box_.Address().Description()},
                                box_.LastDetections(),
                                PipelineServices{services_.outputs, services_.events, services_.sounds, &download});
 

@@ -46,40 +46,62 @@ void COrvexBox::LoadSettings(int index) {
     const std::string host = ReadSettingText(keys::kOrvexBoxes, Format("BoxHost%d", index), "");
     const int port = ReadSettingInt(keys::kOrvexBoxes, Format("BoxPort%d", index), 0);
     const std::string detectorId =
-        ReadSettingText(keys::kOrvexBoxes, Format("BoxIdDetector%d", index), CComBox::kDefaultDetectorId);
+        ReadSettingText(keys::kOrvexBoxes, Format("BoxIdDetector%d", index), BoxAddress::kDefaultDetectorId);
     sidePort_.store(ReadSettingInt(keys::kOrvexBoxes, Format("BoxSidePort%d", index), kDefaultSidePort));
     ftpPort_.store(ReadSettingInt(keys::kOrvexBoxes, Format("BoxFtpPort%d", index), kDefaultFtpPort));
     SetBoxNumber(index + 1);
 
-    // Only a change of kind replaces the transport: the same kind keeps its object (and its link).
-    auto wanted = MakeTransportFor(host);
-    if (!transport_ || transport_->IsSerial() != wanted->IsSerial()) SetTransport(std::move(wanted));
-    if (transport_) transport_->SetParameters(detectorId, host, port);
+    Configure(BoxAddress{detectorId, host, port});
 }
 
 void COrvexBox::SaveSettings(int index) const {
     if (!transport_) return;
-    std::string detectorId;
-    std::string host;
-    int port = 0;
-    transport_->GetParameters(detectorId, host, port);
-    WriteSettingText(keys::kOrvexBoxes, Format("BoxHost%d", index), host);
-    WriteSettingInt(keys::kOrvexBoxes, Format("BoxPort%d", index), port);
-    WriteSettingText(keys::kOrvexBoxes, Format("BoxIdDetector%d", index), detectorId);
+    const BoxAddress address = Address();
+    WriteSettingText(keys::kOrvexBoxes, Format("BoxHost%d", index), address.host);
+    WriteSettingInt(keys::kOrvexBoxes, Format("BoxPort%d", index), address.port);
+    WriteSettingText(keys::kOrvexBoxes, Format("BoxIdDetector%d", index), address.detectorId);
+}
+
+void COrvexBox::Configure(const BoxAddress& address) {
+    const bool serial = address.IsSerial();
+    if (!transport_ || transport_->IsSerial() != serial) SetTransport(MakeTransportFor(address.host));
+    SetAddress(address);
+}
+
+BoxAddress COrvexBox::Address() const {
+    std::lock_guard lock(addressMutex_);
+    return address_;
+}
+
+void COrvexBox::SetAddress(BoxAddress address) {
+    if (!address.IsSerial() && address.host.size() > BoxAddress::kMaxHostLength) {
+        address.host.resize(BoxAddress::kMaxHostLength);
+    }
+    std::lock_guard lock(addressMutex_);
+    address_ = std::move(address);
+}
+
+bool COrvexBox::HasAddress() const {
+    return transport_ && Address().HasAddress();
+}
+
+bool COrvexBox::IsConfigured() const {
+    return transport_ && Address().IsConfigured();
+}
+
+bool COrvexBox::ConnectTransport(std::string& error) {
+    if (!transport_) return false;
+    return transport_->Connect(Address(), error);
 }
 
 std::string COrvexBox::GetLabel() const {
-    const std::string description = transport_ ? transport_->GetDescription() : std::string();
+    const std::string description = transport_ ? Address().Description() : std::string();
     return Format(Tr("Boîtier %d %s", "Box %d %s"), BoxNumber(), description.c_str());
 }
 
 std::string COrvexBox::GetDetectorId() const {
     if (!transport_) return std::string();
-    std::string detectorId;
-    std::string host;
-    int port = 0;
-    transport_->GetParameters(detectorId, host, port);
-    return detectorId;
+    return Address().detectorId;
 }
 
 // ---- Download file ----------------------------------------------------------------------------
@@ -172,7 +194,7 @@ bool COrvexBox::SendRawCommand(int code, std::string_view data, std::string& err
 
 bool COrvexBox::SendNamedCommand(int code, const std::string& name, std::string& error) {
     error.clear();
-    if (!transport_ || !transport_->IsConfigured()) {
+    if (!IsConfigured()) {
         error = "Invalid box internal data";
         return false;
     }
@@ -194,7 +216,7 @@ bool COrvexBox::SendNamedCommand(int code, const std::string& name, std::string&
 }
 
 bool COrvexBox::CheckReadyForDownload(std::string& error) const {
-    if (!transport_ || !transport_->IsConfigured()) {
+    if (!IsConfigured()) {
         error = "Invalid box internal data";
         return false;
     }

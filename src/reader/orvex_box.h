@@ -6,7 +6,8 @@
 // Threads: the interface thread configures the slot and sends commands; the slot's worker thread
 // reads through the transport, writes the download file, updates the reply state and may end a
 // download (StopDownload). Every field shared by the two is an atomic or guarded by its own mutex.
-// The transport itself is only exchanged while no worker runs.
+// The transport itself is only exchanged while no worker runs; the address stays with the slot
+// when it is.
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -38,23 +39,38 @@ public:
 
     // ---- Slot settings (section "OrvexBoxes", index 0..3 for slots 1..4) ----
     // Reads "BoxHost%d", "BoxPort%d", "BoxIdDetector%d" (and the optional "BoxSidePort%d" and
-    // "BoxFtpPort%d"), sets the
-    // box number to index + 1, gives the transport kind the host calls for, and hands the
-    // parameters to the transport.
+    // "BoxFtpPort%d"), sets the box number to index + 1 and configures the slot with the address.
     void LoadSettings(int index);
-    // Writes the three keys from the transport's parameters (the side and FTP ports are never
-    // written).
+    // Writes the three keys from the address (the side and FTP ports are never written).
     void SaveSettings(int index) const;
+    // Gives the transport kind the address calls for (only a change of kind replaces the
+    // transport: the same kind keeps its object and its link), then sets the address.
+    void Configure(const BoxAddress& address);
+    BoxAddress Address() const;
+    // Where the transport connects next; a TCP host longer than BoxAddress::kMaxHostLength is cut.
+    // The transport is left as it is.
+    void SetAddress(BoxAddress address);
     // The transport a slot with this host needs.
     static std::unique_ptr<CComBox> MakeTransportFor(const std::string& host);
     // Replaces the transport (the old one is closed and destroyed). Refused while the worker runs:
     // it would be left reading through a destroyed object.
     void SetTransport(std::unique_ptr<CComBox> transport);
     CComBox* Transport() const { return transport_.get(); }
+    // A transport is there and the address has a port (or speed) / a host and a port.
+    bool HasAddress() const;
+    bool IsConfigured() const;
+    bool IsSerial() const { return transport_ && transport_->IsSerial(); }
+    bool IsOpen() const { return transport_ && transport_->IsOpen(); }
+    // Open, or being reopened by the worker.
+    bool IsActive() const { return IsOpen() || IsReconnecting(); }
+    bool IsReconnecting() const { return reconnecting_.load(); }
+    void SetReconnecting(bool reconnecting) { reconnecting_.store(reconnecting); }
+    // Connects the transport to the slot's address.
+    bool ConnectTransport(std::string& error);
 
     int BoxNumber() const { return boxNumber_.load(); }
     void SetBoxNumber(int number) { boxNumber_.store(number); }
-    // "Box %d %s" with the box number and the transport's description.
+    // "Box %d %s" with the box number and the address's description.
     std::string GetLabel() const;
     std::string GetDetectorId() const;
     CLastBoxDetectionList& LastDetections() { return lastDetections_; }
@@ -127,6 +143,9 @@ private:
     std::unique_ptr<std::FILE, FileCloser> downloadFile_;
     std::string downloadPath_;  // guarded by downloadMutex_
     std::unique_ptr<CComBox> transport_;
+    mutable std::mutex addressMutex_;
+    BoxAddress address_;  // guarded by addressMutex_
+    std::atomic<bool> reconnecting_{false};
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> downloading_{false};
     std::atomic<int> downloadedCount_{0};

@@ -27,14 +27,6 @@ std::string UpperCase(std::string text) {
 
 }  // namespace
 
-bool CSerialComBox::IsSerialHost(const std::string& host) {
-    if (StartsWith(host, kDevicePrefix)) return true;
-    // Only a port name: "COM" (any case) followed by digits alone. A DNS name that merely holds the
-    // letters ("reader.example.com", "ELITECOMPACT") is a TCP reader.
-    if (host.size() <= 3 || UpperCase(host.substr(0, 3)) != "COM") return false;
-    return std::all_of(host.begin() + 3, host.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 std::string CSerialComBox::DevicePathFor(const std::string& portName) {
     if (StartsWith(portName, kDevicePrefix)) return portName;
     if (portName.size() <= 3 || portName.size() > 3 + kMaxPortDigits) return std::string();
@@ -57,7 +49,6 @@ bool CSerialComBox::Disconnect() {
     SetClosedOnRequest(true);
     Stop();
     Shutdown();
-    openMarker_.store(0);
     return true;
 }
 
@@ -66,9 +57,6 @@ bool CSerialComBox::Close() {
         Stop();
         Shutdown();
     }
-    // Cleared even when the port is already shut: a stop that lands between the port opening and
-    // the marker being set would otherwise leave the box "active" with no port behind it.
-    openMarker_.store(0);
     return true;
 }
 
@@ -102,54 +90,17 @@ int CSerialComBox::WaitReadable(int milliseconds) {
     return WaitForData(std::chrono::milliseconds(std::max(milliseconds, 0))) ? 1 : 0;
 }
 
-std::string CSerialComBox::GetDescription() const {
-    std::lock_guard lock(parametersMutex_);
-    return Format("[%s:%d %s]", HostTail(portName_).c_str(), speed_, DetectorId().c_str());
-}
-
-std::string CSerialComBox::GetFileTag() const {
-    std::lock_guard lock(parametersMutex_);
-    // A device path would make the tag a path of folders that do not exist.
-    std::string tail = HostTail(portName_);
-    const auto slash = tail.rfind('/');
-    if (slash != std::string::npos) tail.erase(0, slash + 1);
-    return Format("%s-%d-%s", tail.c_str(), speed_, DetectorId().c_str());
-}
-
 int CSerialComBox::Write(const char* data, int length) {
     if (data == nullptr || length < 0) return -1;
     return WriteText(std::string_view(data, static_cast<std::size_t>(length))) == 0 ? length : -1;
-}
-
-bool CSerialComBox::HasAddress() const {
-    std::lock_guard lock(parametersMutex_);
-    return speed_ != 0;
-}
-
-bool CSerialComBox::IsConfigured() const {
-    std::lock_guard lock(parametersMutex_);
-    return speed_ != 0 && !portName_.empty();
-}
-
-bool CSerialComBox::IsActive() const {
-    return openMarker_.load() != 0 || IsReconnecting();
 }
 
 bool CSerialComBox::IsOpen() const {
     return IsConnected();
 }
 
-bool CSerialComBox::Open(const std::string& detectorId, const std::string& host, int port, std::string& error) {
-    SetParameters(detectorId, host, port);
-    return Connect(error);
-}
-
-bool CSerialComBox::Connect(std::string& error) {
-    std::string portName;
-    {
-        std::lock_guard lock(parametersMutex_);
-        portName = portName_;
-    }
+bool CSerialComBox::Connect(const BoxAddress& address, std::string& error) {
+    const std::string& portName = address.host;
     Close();
     const std::string device = DevicePathFor(portName);
     if (device.empty()) {
@@ -160,31 +111,8 @@ bool CSerialComBox::Connect(std::string& error) {
     }
     if (!Init(device, kBaudRate, SerialParity::kNone, SerialStopBits::kOne, 8, error)) return false;
     Start();
-    openMarker_.store(kOpenMarker);
     SetClosedOnRequest(false);
     return true;
-}
-
-void CSerialComBox::SetParameters(const std::string& detectorId, const std::string& host, int port) {
-    SetDetectorId(detectorId);
-    std::lock_guard lock(parametersMutex_);
-    portName_ = host;
-    speed_ = port;
-}
-
-void CSerialComBox::GetParameters(std::string& detectorId, std::string& host, int& port) const {
-    detectorId = DetectorId();
-    std::lock_guard lock(parametersMutex_);
-    host = portName_;
-    port = speed_;
-}
-
-void CSerialComBox::SetHandle(int handle) {
-    openMarker_.store(handle);
-}
-
-void CSerialComBox::GetHandle(int& handle) const {
-    handle = openMarker_.load();
 }
 
 }  // namespace winorvex

@@ -92,9 +92,7 @@ std::tm WaitForStartOfSecond() {
 
 bool COrvexBox::SideHost(std::string& host) const {
     if (!transport_ || transport_->IsSerial()) return false;
-    std::string detectorId;
-    int port = 0;
-    transport_->GetParameters(detectorId, host, port);
+    host = Address().host;
     return true;
 }
 

@@ -7,7 +7,6 @@
 #include <utility>
 
 #include "core/station_settings.h"
-#include "core/text_format.h"
 
 namespace winorvex {
 
@@ -144,52 +143,16 @@ int CTcpComBox::Write(const char* data, int length) {
     return static_cast<int>(socket->SendAll(data, static_cast<std::size_t>(length)));
 }
 
-std::string CTcpComBox::GetDescription() const {
-    std::lock_guard lock(mutex_);
-    return Format("[%s:%d %s]", HostTail(host_).c_str(), port_, DetectorId().c_str());
-}
-
-std::string CTcpComBox::GetFileTag() const {
-    std::lock_guard lock(mutex_);
-    return Format("%s-%d-%s", HostTail(host_).c_str(), port_, DetectorId().c_str());
-}
-
-bool CTcpComBox::HasAddress() const {
-    std::lock_guard lock(mutex_);
-    return port_ != 0;
-}
-
-bool CTcpComBox::IsConfigured() const {
-    std::lock_guard lock(mutex_);
-    return port_ != 0 && !host_.empty();
-}
-
 bool CTcpComBox::IsOpen() const {
     std::lock_guard lock(mutex_);
     return socket_ != nullptr;
 }
 
-bool CTcpComBox::IsActive() const {
-    return IsOpen() || IsReconnecting();
-}
-
-bool CTcpComBox::Open(const std::string& detectorId, const std::string& host, int port, std::string& error) {
-    SetParameters(detectorId, host, port);
-    return Connect(error);
-}
-
-bool CTcpComBox::Connect(std::string& error) {
-    std::string host;
-    int port;
-    {
-        std::lock_guard lock(mutex_);
-        host = host_;
-        port = port_;
-    }
+bool CTcpComBox::Connect(const BoxAddress& address, std::string& error) {
     Replace(nullptr);
 
     TcpSocket connection;
-    switch (TcpSocket::Connect(host, port, Settings().connectionTimeout.load(), connection)) {
+    switch (TcpSocket::Connect(address.host, address.port, Settings().connectionTimeout.load(), connection)) {
         case ConnectStatus::kResolveFailed:
             error = "Error gethostbyname";
             return false;
@@ -202,39 +165,6 @@ bool CTcpComBox::Connect(std::string& error) {
     Replace(std::make_shared<const TcpSocket>(std::move(connection)));
     SetClosedOnRequest(false);
     return true;
-}
-
-void CTcpComBox::SetParameters(const std::string& detectorId, const std::string& host, int port) {
-    SetDetectorId(detectorId);
-    std::lock_guard lock(mutex_);
-    host_ = host.substr(0, kMaxHostLength);
-    port_ = port;
-}
-
-void CTcpComBox::GetParameters(std::string& detectorId, std::string& host, int& port) const {
-    detectorId = DetectorId();
-    std::lock_guard lock(mutex_);
-    host = host_;
-    port = port_;
-}
-
-void CTcpComBox::SetHandle(int handle) {
-    Replace(handle >= 0 ? std::make_shared<const TcpSocket>(handle) : nullptr);
-}
-
-void CTcpComBox::GetHandle(int& handle) const {
-    std::lock_guard lock(mutex_);
-    handle = socket_ ? socket_->Fd() : -1;
-}
-
-std::string CTcpComBox::GetHost() const {
-    std::lock_guard lock(mutex_);
-    return host_;
-}
-
-int CTcpComBox::GetPort() const {
-    std::lock_guard lock(mutex_);
-    return port_;
 }
 
 }  // namespace winorvex

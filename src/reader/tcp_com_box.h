@@ -10,6 +10,7 @@
 //
 // Reading goes through an internal buffer filled by one recv() per chunk; the bytes after a
 // returned line wait there for the next call and are dropped when the link is closed or reopened.
+// A returned line lacks its line feed but keeps a carriage return before it.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -24,39 +25,21 @@ namespace winorvex {
 
 class CTcpComBox : public CComBox {
 public:
-    static constexpr const char* kDefaultHost = "localhost";
-    static constexpr int kDefaultPort = 10000;
-    static constexpr std::size_t kMaxHostLength = 255;
     static constexpr int kLineBufferSize = 4096;  // also the largest capacity ReadLine honours
 
-    CTcpComBox() = default;
+    CTcpComBox() : CComBox(Kind::kTcp) {}
     ~CTcpComBox() override;
 
+    // Waits at most GOrvexConnectionTimeout whole seconds. Errors: "Error gethostbyname",
+    // "Unable to Connect".
+    bool Connect(const BoxAddress& address, std::string& error) override;
     bool Disconnect() override;
     bool Close() override;
+    bool IsOpen() const override;
     int ReadLine(char* buffer, int capacity) override;
     int WaitReadable(int milliseconds) override;
-    std::string GetDescription() const override;
-    int Write(const char* data, int length) override;
-    bool HasAddress() const override;
-    bool Open(const std::string& detectorId, const std::string& host, int port, std::string& error) override;
-    // Waits at most GOrvexConnectionTimeout whole seconds. Errors: "Error gethostbyname",
-    // "Unable to Connect". A link that was open is closed first.
-    bool Connect(std::string& error) override;
-    bool IsConfigured() const override;
-    bool IsActive() const override;
-    bool IsOpen() const override;
-    std::string GetFileTag() const override;
-    void SetParameters(const std::string& detectorId, const std::string& host, int port) override;
-    void GetParameters(std::string& detectorId, std::string& host, int& port) const override;
-    // Adopts an already connected descriptor (ownership passes to the transport); -1 closes.
-    void SetHandle(int handle) override;
-    void GetHandle(int& handle) const override;
-    bool IsSerial() const override { return false; }
     bool HasBufferedLine() const override;
-
-    std::string GetHost() const;
-    int GetPort() const;
+    int Write(const char* data, int length) override;
 
 private:
     using SocketRef = std::shared_ptr<const TcpSocket>;
@@ -71,9 +54,7 @@ private:
     // Copies up to one line (or a capacity-1 piece) out of the buffer; -1 when more bytes are needed.
     int TakeBufferedLine(char* buffer, int capacity);
 
-    mutable std::mutex mutex_;  // guards the fields up to generation_
-    std::string host_ = kDefaultHost;
-    int port_ = kDefaultPort;
+    mutable std::mutex mutex_;  // guards socket_ and generation_
     SocketRef socket_;
     std::uint64_t generation_ = 0;  // changes with every connection installed or dropped
 

@@ -459,7 +459,7 @@ TEST_F(BoxCommandsTest, DownloadEndsByItselfWithEveryRecordAndReplayStartKeepsTh
     ASSERT_TRUE(RunToEnd(commands_->RunExpertItem(1128)));
     ASSERT_TRUE(Pump([&] { return !reader.Stats()->engine.recording; }));
 
-    const std::string path = program + "/" + box.Transport()->GetFileTag() + ".log";
+    const std::string path = program + "/" + box.Address().FileTag() + ".log";
     ASSERT_TRUE(RunToEnd(commands_->RunExpertItem(kMenuDownload)));
     EXPECT_TRUE(LogHas("+ " + Label(1) + " : Downloading into " + path));
     ASSERT_TRUE(Pump([&] { return !box.IsDownloading() && !box.IsDownloadFileOpen(); }, std::chrono::seconds(20)));

@@ -37,10 +37,8 @@ protected:
         UpdateBoxRow(form, row);
     }
     static std::string Parameters(const COrvexBox& box) {
-        std::string id, host;
-        int port = 0;
-        box.Transport()->GetParameters(id, host, port);
-        return id + "|" + host + "|" + std::to_string(port);
+        const BoxAddress address = box.Address();
+        return address.detectorId + "|" + address.host + "|" + std::to_string(address.port);
     }
 };
 

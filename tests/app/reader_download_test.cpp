@@ -95,11 +95,11 @@ TEST_F(EliteDownloadTest, DeclaredBoxesAreTheSlotsWithAnIdentifierAndAHost) {
     const std::vector<DeclaredBox> boxes = DeclaredBoxes(station.Boxes());
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].boxNumber, 1);
-    EXPECT_EQ(boxes[0].text, "Boîtier 1 " + station.Boxes().Box(1).Transport()->GetDescription());
+    EXPECT_EQ(boxes[0].text, "Boîtier 1 " + station.Boxes().Box(1).Address().Description());
     EXPECT_EQ(boxes[0].detectorId, "31");
     EXPECT_EQ(EliteFtpSite(boxes[0]), "127.0.0.1:2121");
     EXPECT_EQ(boxes[1].boxNumber, 3);
-    EXPECT_EQ(boxes[1].fileTag, station.Boxes().Box(3).Transport()->GetFileTag());
+    EXPECT_EQ(boxes[1].fileTag, station.Boxes().Box(3).Address().FileTag());
     // The standard port is left out of the site, and the FTP port is never written back.
     EXPECT_EQ(EliteFtpSite(boxes[1]), "192.168.1.50");
     station_.reset();
@@ -366,7 +366,7 @@ TEST_F(HandheldDownloadTest, TheRefreshShowsTheCountersAndTheDownloadHoldsEveryR
     std::string error;
     const std::optional<std::string> path = model.StartDownload(0, folder, error);
     ASSERT_TRUE(path) << error;
-    const std::string tag = station.Boxes().Box(1).Transport()->GetFileTag();
+    const std::string tag = station.Boxes().Box(1).Address().FileTag();
     EXPECT_TRUE(std::regex_match(*path, std::regex(folder + "/" + tag + "-20[0-9]{6}-[0-9]{6}\\.log"))) << *path;
     COrvexBox& box = station.Boxes().Box(1);
     ASSERT_TRUE(Pump([&] { return !box.IsDownloading() && !box.IsDownloadFileOpen(); }, 20s));

@@ -104,7 +104,7 @@ TEST_F(BoxStationTest, AReaderThatStaysAwayEndsItsWorker) {
     ASSERT_TRUE(Pump([&] { return LogHas("APP CNX ERROR for box 1. Expected = YES") && !manager.HasWorker(1); }));
     EXPECT_EQ(BoxWorker::RunningCount(), 0);
     EXPECT_EQ(Status(1), BoxStatus::NotConnected);
-    EXPECT_FALSE(manager.Box(1).Transport()->IsReconnecting());
+    EXPECT_FALSE(manager.Box(1).IsReconnecting());
     EXPECT_EQ(events_.Count(1, true), 1);
     EXPECT_GE(events_.Count(1, false), 2 * BoxWorker::kStatusPostsPerAttempt + 1) << "two attempts at least";
     EXPECT_EQ(sounds_.Count(StationSound::BoxLost), 1);
@@ -140,7 +140,7 @@ TEST_F(BoxStationTest, TheToggleStopsEveryBoxEvenOneThatIsReconnecting) {
 TEST_F(BoxStationTest, NothingToConnectIsToldInAMessageBox) {
     BoxManager& manager = MakeManager();
     EXPECT_EQ(manager.ConnectAllBoxes(), ConnectAllOutcome::NoBoxDeclared);
-    manager.Box(3).Transport()->SetParameters("31", "127.0.0.1", FreeLoopbackPort());
+    manager.Box(3).SetAddress(BoxAddress{"31", "127.0.0.1", FreeLoopbackPort()});
     EXPECT_EQ(manager.ConnectAllBoxes(), ConnectAllOutcome::NoneInitialised);
     EXPECT_EQ(prompt_.warnings,
               (std::vector<std::string>{"No ORVEX box has been declared in your configuration !!!",

@@ -134,7 +134,7 @@ protected:
         std::string error;
         EXPECT_TRUE(reader->Start(&error)) << error;
         COrvexBox& box = manager_->Box(boxNumber);
-        box.Transport()->SetParameters(detectorId, "127.0.0.1", reader->port());
+        box.SetAddress(BoxAddress{detectorId, "127.0.0.1", reader->port()});
         box.SetSidePort(reader->side_port());
         sims_.push_back(std::move(reader));
         return *sims_.back();

@@ -17,19 +17,20 @@ TEST(BoxStatus, FollowsTheTransportState) {
     SetLanguage(Language::English);
     COrvexBox box;
     box.SetBoxNumber(2);
-    box.Transport()->SetParameters("31", "reader", 0);
+    box.SetAddress(BoxAddress{"31", "reader", 0});
     EXPECT_EQ(GetBoxStatus(box), BoxStatus::Undefined);
     EXPECT_EQ(BoxStatusTip(box, GetBoxStatus(box)), "Box 2 [reader:0 31]\nBox undefined");
 
     auto owned = std::make_unique<ScriptedComBox>();
     ScriptedComBox& transport = *owned;
     box.SetTransport(std::move(owned));
+    box.SetAddress(ScriptedComBox::Address());
     EXPECT_EQ(GetBoxStatus(box), BoxStatus::NotConnected);
-    transport.SetReconnecting(true);
+    box.SetReconnecting(true);
     EXPECT_EQ(GetBoxStatus(box), BoxStatus::Reconnecting);
     transport.SetOpen();
     EXPECT_EQ(GetBoxStatus(box), BoxStatus::Reconnecting) << "reconnecting is told before open";
-    transport.SetReconnecting(false);
+    box.SetReconnecting(false);
     EXPECT_EQ(GetBoxStatus(box), BoxStatus::Connected);
     EXPECT_EQ(BoxStatusTip(box, BoxStatus::Connected), "Box 2 [script:1 31]\nBox connected");
     EXPECT_STREQ(BoxStatusText(BoxStatus::NotConnected), "Box not connected");

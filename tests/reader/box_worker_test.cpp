@@ -77,6 +77,7 @@ protected:
         auto transport = std::make_unique<ScriptedComBox>();
         transport_ = transport.get();
         box_.SetTransport(std::move(transport));
+        box_.SetAddress(ScriptedComBox::Address());
         box_.SetBoxNumber(1);
     }
 
@@ -247,7 +248,7 @@ TEST_F(BoxWorkerTest, RestartedWorkerReconnectsThenReads) {
     EXPECT_EQ(events_.Count(1, false), 2 * BoxWorker::kStatusPostsPerAttempt + 1);
     EXPECT_EQ(events_.Count(1, true), 0);
     EXPECT_EQ(sounds_.Count(StationSound::BoxReconnected), 1);
-    EXPECT_FALSE(transport_->IsReconnecting());
+    EXPECT_FALSE(box_.IsReconnecting());
     const std::string log = Log();
     EXPECT_NE(log.find("+ Box 1 [script:1 31] : Attempt to reconnect during 30 seconds"), std::string::npos);
     EXPECT_NE(log.find("+ Box 1 [script:1 31] : Reconnection successful"), std::string::npos);
@@ -264,7 +265,7 @@ TEST_F(BoxWorkerTest, ReconnectionGivesUpAfterItsTime) {
     EXPECT_EQ(transport_->Connects(), 0);
     EXPECT_EQ(events_.Count(1, false), BoxWorker::kStatusPostsPerAttempt + 1);
     EXPECT_EQ(events_.Count(1, true), 0);
-    EXPECT_FALSE(transport_->IsReconnecting());
+    EXPECT_FALSE(box_.IsReconnecting());
     EXPECT_EQ(sounds_.Count(StationSound::BoxReconnected), 0);
     EXPECT_EQ(Log().find("Thread stopped"), std::string::npos);
 }
@@ -279,7 +280,7 @@ TEST_F(BoxWorkerTest, StopCutsAReconnectionPauseShort) {
     // A pause that ignored the stop would hold the join for a minute.
     EXPECT_LT(std::chrono::steady_clock::now() - before, 10s);
     EXPECT_EQ(events_.Count(1, false), 1);
-    EXPECT_FALSE(transport_->IsReconnecting());
+    EXPECT_FALSE(box_.IsReconnecting());
     EXPECT_NE(Log().find("+ Box 1 [script:1 31] : Thread stopped. Could not reconnect"), std::string::npos);
 }
 

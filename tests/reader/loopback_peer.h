@@ -24,9 +24,8 @@ inline TcpListener ListenOnLoopback(int backlog = 8) {
 
 // Points the transport at the listener, connects it and returns the reader side of the link.
 inline TcpSocket ConnectToListener(CTcpComBox& box, const TcpListener& listener, const std::string& detectorId = "31") {
-    box.SetParameters(detectorId, "127.0.0.1", listener.Port());
     std::string error;
-    EXPECT_TRUE(box.Connect(error)) << error;
+    EXPECT_TRUE(box.Connect(BoxAddress{detectorId, "127.0.0.1", listener.Port()}, error)) << error;
     TcpSocket peer = listener.Accept(5000);
     EXPECT_TRUE(peer.IsOpen());
     return peer;

@@ -35,7 +35,7 @@ protected:
         WriteSettingInt(keys::kOrvexBoxes, "BoxPort0", listener.Port());
         box.LoadSettings(0);
         std::string error;
-        EXPECT_TRUE(box.Transport()->Connect(error)) << error;
+        EXPECT_TRUE(box.ConnectTransport(error)) << error;
         return listener.Accept(5000);
     }
 };
@@ -52,7 +52,7 @@ TEST_F(OrvexBoxTest, SlotSettingsRoundTrip) {
     EXPECT_EQ(box.GetLabel(), "Box 3 [50:10000 C31]");
     EXPECT_EQ(box.GetDetectorId(), "C31");
     EXPECT_EQ(box.SidePort(), 19999);
-    EXPECT_TRUE(box.Transport()->IsConfigured());
+    EXPECT_TRUE(box.IsConfigured());
 
     box.SaveSettings(0);
     EXPECT_EQ(ReadSettingText(keys::kOrvexBoxes, "BoxHost0", "?"), "192.168.1.50");
@@ -67,8 +67,8 @@ TEST_F(OrvexBoxTest, SlotSettingsRoundTrip) {
     EXPECT_EQ(empty.BoxNumber(), 2);
     EXPECT_EQ(empty.GetDetectorId(), "31");
     EXPECT_EQ(empty.SidePort(), COrvexBox::kDefaultSidePort);
-    EXPECT_FALSE(empty.Transport()->IsConfigured());
-    EXPECT_FALSE(empty.Transport()->HasAddress());
+    EXPECT_FALSE(empty.IsConfigured());
+    EXPECT_FALSE(empty.HasAddress());
 }
 
 TEST_F(OrvexBoxTest, ReloadKeepsTheTransportAndItsLink) {
@@ -86,7 +86,7 @@ TEST_F(OrvexBoxTest, ReloadKeepsTheTransportAndItsLink) {
 TEST_F(OrvexBoxTest, LabelFollowsTheLanguage) {
     COrvexBox box;
     box.SetBoxNumber(1);
-    box.Transport()->SetParameters("31", "10.0.0.50", 10000);
+    box.SetAddress(BoxAddress{"31", "10.0.0.50", 10000});
     EXPECT_EQ(box.GetLabel(), "Box 1 [50:10000 31]");
     SetLanguage(Language::French);
     EXPECT_EQ(box.GetLabel(), "Boîtier 1 [50:10000 31]");
@@ -101,7 +101,7 @@ TEST_F(OrvexBoxTest, CommandsOnABoxThatIsNotReady) {
     EXPECT_FALSE(box.StartDownload((scratch_.path() / "d.txt").string(), error));
     EXPECT_EQ(error, "Invalid box internal data");
 
-    box.Transport()->SetParameters("31", "10.0.0.50", 10000);
+    box.SetAddress(BoxAddress{"31", "10.0.0.50", 10000});
     EXPECT_FALSE(box.SendNamedCommand(kCommandRecordStart, "Record Start", error));
     EXPECT_EQ(error, "Box 1 [50:10000 31] is not connected");
     SetLanguage(Language::French);

@@ -16,6 +16,11 @@ namespace winorvex::test {
 
 class ScriptedComBox : public CComBox {
 public:
+    // The address a slot gives a scripted transport in the tests: "[script:1 31]".
+    static BoxAddress Address() { return BoxAddress{"31", "script", 1}; }
+
+    ScriptedComBox() : CComBox(Kind::kTcp) {}
+
     // The next ReadLine returns this line (without its line feed); "" is a lone line feed.
     void Push(const std::string& line) { Add(Item{false, line}); }
     // The next ReadLine finds the link closed by the reader.
@@ -74,19 +79,13 @@ public:
         if (!open_) return -1;
         return script_.empty() ? 0 : 1;
     }
-    std::string GetDescription() const override { return "[script:1 " + DetectorId() + "]"; }
     int Write(const char* data, int length) override {
         std::lock_guard lock(mutex_);
         if (!open_) return -1;
         writes_.emplace_back(data, static_cast<std::size_t>(length));
         return length;
     }
-    bool HasAddress() const override { return true; }
-    bool Open(const std::string& detectorId, const std::string& host, int port, std::string& error) override {
-        SetParameters(detectorId, host, port);
-        return Connect(error);
-    }
-    bool Connect(std::string& error) override {
+    bool Connect(const BoxAddress&, std::string& error) override {
         std::lock_guard lock(mutex_);
         if (refusalsLeft_ > 0) {
             --refusalsLeft_;
@@ -98,22 +97,10 @@ public:
         SetClosedOnRequest(false);
         return true;
     }
-    bool IsConfigured() const override { return true; }
-    bool IsActive() const override { return IsOpen() || IsReconnecting(); }
     bool IsOpen() const override {
         std::lock_guard lock(mutex_);
         return open_;
     }
-    std::string GetFileTag() const override { return "script-1-" + DetectorId(); }
-    void SetParameters(const std::string& detectorId, const std::string&, int) override { SetDetectorId(detectorId); }
-    void GetParameters(std::string& detectorId, std::string& host, int& port) const override {
-        detectorId = DetectorId();
-        host = "script";
-        port = 1;
-    }
-    void SetHandle(int) override {}
-    void GetHandle(int& handle) const override { handle = -1; }
-    bool IsSerial() const override { return false; }
 
 private:
     struct Item {

@@ -39,9 +39,8 @@ ReadResult Read(CSerialComBox& box, int capacity = 1024) {
 class SerialComBoxTest : public test::BoxFixture {
 protected:
     void Connect(CSerialComBox& box, int speed = 9600) {
-        box.SetParameters("31", peer_.SlavePath(), speed);
         std::string error;
-        ASSERT_TRUE(box.Connect(error)) << error;
+        ASSERT_TRUE(box.Connect(BoxAddress{"31", peer_.SlavePath(), speed}, error)) << error;
     }
     // Whatever was written to the master has reached the transport's reader thread.
     void WaitReceived(const CSerialCommHelper& helper, std::uint64_t bytes) {
@@ -55,7 +54,6 @@ TEST_F(SerialComBoxTest, LinesArrivingInPiecesComeBackWholeWithTheirLineEnds) {
     CSerialComBox box;
     Connect(box);
     EXPECT_TRUE(box.IsOpen());
-    EXPECT_TRUE(box.IsActive());
 
     peer_.Write("aa0102");
     WaitReceived(box, 6);
@@ -143,16 +141,11 @@ TEST_F(SerialComBoxTest, DisconnectFromAnotherThreadEndsAWaitingRead) {
     EXPECT_EQ(r.text, "");
     EXPECT_TRUE(box.IsClosedOnRequest());
     EXPECT_FALSE(box.IsOpen());
-    EXPECT_FALSE(box.IsActive());
-    int handle = -1;
-    box.GetHandle(handle);
-    EXPECT_EQ(handle, 0);
 
     // A new connection clears the flag and reads again.
     Connect(box);
     EXPECT_FALSE(box.IsClosedOnRequest());
-    box.GetHandle(handle);
-    EXPECT_EQ(handle, CSerialComBox::kOpenMarker);
+    EXPECT_TRUE(box.IsOpen());
     peer_.Write("again\n");
     EXPECT_EQ(Read(box).text, "again\n");
 }
@@ -168,12 +161,11 @@ TEST_F(SerialComBoxTest, UnpluggedReaderIsALostLinkNotAClosedOne) {
     EXPECT_LT(reading.get().count, 0);
     EXPECT_FALSE(box.IsClosedOnRequest());
     EXPECT_FALSE(box.IsOpen());
-    EXPECT_FALSE(box.IsActive());
     EXPECT_TRUE(LogHas("device disconnected"));
 
     // The worker's reconnection finds the device gone, with a reason.
     std::string error;
-    EXPECT_FALSE(box.Connect(error));
+    EXPECT_FALSE(box.Connect(BoxAddress{"31", peer_.SlavePath(), 9600}, error));
     EXPECT_NE(error.find("Erreur de connexion au port " + peer_.SlavePath()), std::string::npos) << error;
 }
 
@@ -216,29 +208,25 @@ TEST_F(SerialComBoxTest, OverlongInputStaysBoundedAndTheLinkGoesOn) {
 TEST_F(SerialComBoxTest, ConnectFailuresNameThePortAndTheCause) {
     CSerialComBox box;
     std::string error;
-    box.SetParameters("31", "/dev/winorvex-no-such-port", 9600);
-    EXPECT_FALSE(box.Connect(error));
+    EXPECT_FALSE(box.Connect(BoxAddress{"31", "/dev/winorvex-no-such-port", 9600}, error));
     EXPECT_EQ(error, "Erreur de connexion au port /dev/winorvex-no-such-port : [#2]= \"No such file or directory\"");
 
-    box.SetParameters("31", "/dev/null", 9600);
-    EXPECT_FALSE(box.Connect(error));
+    EXPECT_FALSE(box.Connect(BoxAddress{"31", "/dev/null", 9600}, error));
     EXPECT_EQ(error, "Erreur GetCommState pour le port /dev/null : [#25]= \"Inappropriate ioctl for device\"");
 
     // A name that is no port name and no device path names no device.
-    box.SetParameters("31", "telecom.example", 9600);
-    EXPECT_FALSE(box.Connect(error));
+    EXPECT_FALSE(box.Connect(BoxAddress{"31", "telecom.example", 9600}, error));
     EXPECT_EQ(error, "Erreur de connexion au port telecom.example : [#19]= \"No such device\"");
     EXPECT_FALSE(box.IsOpen());
-    EXPECT_FALSE(box.IsActive());
 
     // One port, one program: a second transport on the same device is refused.
     CSerialComBox first;
     Connect(first);
-    box.SetParameters("32", peer_.SlavePath(), 9600);
-    EXPECT_FALSE(box.Connect(error));
+    const BoxAddress same{"32", peer_.SlavePath(), 9600};
+    EXPECT_FALSE(box.Connect(same, error));
     EXPECT_EQ(error, "Erreur de connexion au port " + peer_.SlavePath() + " : [#16]= \"Device or resource busy\"");
     first.Close();
-    EXPECT_TRUE(box.Connect(error)) << error;
+    EXPECT_TRUE(box.Connect(same, error)) << error;
 }
 
 TEST_F(SerialComBoxTest, PortOpensRawAt9600WhateverTheConfiguredSpeed) {
@@ -258,36 +246,37 @@ TEST_F(SerialComBoxTest, PortOpensRawAt9600WhateverTheConfiguredSpeed) {
     EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP), 0u);
     EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_EQ(tio.c_oflag & OPOST, 0u);
-    EXPECT_EQ(box.GetDescription(), "[" + peer_.SlavePath() + ":19200 31]");
+    EXPECT_EQ((BoxAddress{"31", peer_.SlavePath(), 19200}).Description(), "[" + peer_.SlavePath() + ":19200 31]");
 }
 
 TEST(SerialComBoxParameters, DescriptionsAndTagsShowTheConfiguredSpeed) {
-    CSerialComBox box;
-    EXPECT_FALSE(box.HasAddress());
-    EXPECT_FALSE(box.IsConfigured());
-    EXPECT_EQ(box.GetDescription(), "[COM1:0 31]");
+    BoxAddress address{"31", "COM1", 0};
+    EXPECT_FALSE(address.HasAddress());
+    EXPECT_FALSE(address.IsConfigured());
+    EXPECT_EQ(address.Description(), "[COM1:0 31]");
 
-    box.SetParameters("7", "COM3", 19200);
-    EXPECT_TRUE(box.HasAddress());
-    EXPECT_TRUE(box.IsConfigured());
-    EXPECT_EQ(box.GetDescription(), "[COM3:19200 7]");
-    EXPECT_EQ(box.GetFileTag(), "COM3-19200-7");
-    std::string detectorId, host;
-    int port = 0;
-    box.GetParameters(detectorId, host, port);
-    EXPECT_EQ(detectorId, "7");
-    EXPECT_EQ(host, "COM3");
-    EXPECT_EQ(port, 19200);
+    address = BoxAddress{"7", "COM3", 19200};
+    EXPECT_TRUE(address.HasAddress());
+    EXPECT_TRUE(address.IsConfigured());
+    EXPECT_TRUE(address.IsSerial());
+    EXPECT_EQ(address.Description(), "[COM3:19200 7]");
+    EXPECT_EQ(address.FileTag(), "COM3-19200-7");
 
     // The tag names files: a device path must not turn it into folders.
-    box.SetParameters("31", "/dev/pts/7", 4800);
-    EXPECT_EQ(box.GetDescription(), "[/dev/pts/7:4800 31]");
-    EXPECT_EQ(box.GetFileTag(), "7-4800-31");
+    address = BoxAddress{"31", "/dev/pts/7", 4800};
+    EXPECT_EQ(address.Description(), "[/dev/pts/7:4800 31]");
+    EXPECT_EQ(address.FileTag(), "7-4800-31");
 
-    box.SetParameters("31", "", 9600);
-    EXPECT_TRUE(box.HasAddress());
-    EXPECT_FALSE(box.IsConfigured());
+    address = BoxAddress{"31", "", 9600};
+    EXPECT_TRUE(address.HasAddress());
+    EXPECT_FALSE(address.IsConfigured());
+
+    // A slot keeps the address it is given whatever its transport.
+    COrvexBox box;
+    box.SetTransport(std::make_unique<CSerialComBox>());
+    box.SetAddress(BoxAddress{"7", "COM3", 19200});
     EXPECT_TRUE(box.IsSerial());
+    EXPECT_EQ(box.Address(), (BoxAddress{"7", "COM3", 19200}));
 }
 
 TEST(SerialTransportChoice, PortNamesMapToDevices) {
@@ -328,17 +317,14 @@ TEST_F(SerialTransportChoiceTest, TheHostTextPicksTheTransportAndLoadingExchange
     EXPECT_EQ(box.GetLabel(), "Box 1 [reader:10000 12]");
 }
 
-// A stop can shut the port before the connection marks it open; closing must still leave the box
+// A stop can shut the port before the connection is through; closing must still leave the box
 // inactive, or the connect button would take it for a connected box forever.
-TEST(SerialComBoxParameters, CloseClearsTheOpenMarkerEvenWithThePortAlreadyShut) {
-    CSerialComBox box;
-    box.SetParameters("31", "/dev/pts/7", 9600);
-    box.SetHandle(8559);
-    ASSERT_TRUE(box.IsActive());
-    EXPECT_TRUE(box.Close());
-    int handle = -1;
-    box.GetHandle(handle);
-    EXPECT_EQ(handle, 0);
+TEST(SerialComBoxParameters, CloseLeavesTheBoxInactiveEvenWithThePortAlreadyShut) {
+    COrvexBox box;
+    box.SetTransport(std::make_unique<CSerialComBox>());
+    box.SetAddress(BoxAddress{"31", "/dev/pts/7", 9600});
+    EXPECT_TRUE(box.Transport()->Close());
+    EXPECT_FALSE(box.IsOpen());
     EXPECT_FALSE(box.IsActive());
 }
 

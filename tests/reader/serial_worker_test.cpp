@@ -51,9 +51,9 @@ protected:
 
         box_.SetTransport(std::make_unique<CSerialComBox>());
         box_.SetBoxNumber(1);
-        box_.Transport()->SetParameters("31", peer_.SlavePath(), 9600);
+        box_.SetAddress(BoxAddress{"31", peer_.SlavePath(), 9600});
         std::string error;
-        ASSERT_TRUE(box_.Transport()->Connect(error)) << error;
+        ASSERT_TRUE(box_.ConnectTransport(error)) << error;
         BoxWorkerServices services;
         services.events = &events_;
         services.sounds = &sounds_;

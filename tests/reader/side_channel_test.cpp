@@ -20,35 +20,22 @@ using test::OneShotService;
 // A serial link stand-in: the side service does not exist behind a serial port.
 class SerialStandIn : public CComBox {
 public:
+    SerialStandIn() : CComBox(Kind::kSerial) {}
+    bool Connect(const BoxAddress&, std::string&) override { return true; }
     bool Disconnect() override { return true; }
     bool Close() override { return true; }
+    bool IsOpen() const override { return true; }
     int ReadLine(char*, int) override { return -1; }
     int WaitReadable(int) override { return -1; }
-    std::string GetDescription() const override { return "[COM1:9600 31]"; }
+    bool HasBufferedLine() const override { return false; }
     int Write(const char*, int length) override { return length; }
-    bool HasAddress() const override { return true; }
-    bool Open(const std::string&, const std::string&, int, std::string&) override { return true; }
-    bool Connect(std::string&) override { return true; }
-    bool IsConfigured() const override { return true; }
-    bool IsActive() const override { return true; }
-    bool IsOpen() const override { return true; }
-    std::string GetFileTag() const override { return "COM1-9600-31"; }
-    void SetParameters(const std::string&, const std::string&, int) override {}
-    void GetParameters(std::string& id, std::string& host, int& port) const override {
-        id = "31";
-        host = "127.0.0.1";  // would reach a TCP service if the kind were ignored
-        port = 9600;
-    }
-    void SetHandle(int) override {}
-    void GetHandle(int& handle) const override { handle = 8559; }
-    bool IsSerial() const override { return true; }
 };
 
 class SideChannelTest : public test::BoxFixture {
 protected:
     void SetUp() override {
         BoxFixture::SetUp();
-        box_.Transport()->SetParameters("31", "127.0.0.1", 10000);
+        box_.SetAddress(BoxAddress{"31", "127.0.0.1", 10000});
     }
     COrvexBox box_;
 };
@@ -117,7 +104,7 @@ TEST_F(SideChannelTest, NoServiceMeansNotPossible) {
     EXPECT_EQ(box_.ClearHistoryElite(error), kSideUnavailable);
     EXPECT_EQ(error, "Unable to Connect");
 
-    box_.Transport()->SetParameters("31", "no-such-reader.invalid", 10000);
+    box_.SetAddress(BoxAddress{"31", "no-such-reader.invalid", 10000});
     std::string clock;
     EXPECT_EQ(box_.GetClockElite(clock, error), kSideUnavailable);
     EXPECT_EQ(error, "Error gethostbyname");
@@ -157,7 +144,7 @@ TEST_F(SideChannelTest, SerialBoxesHaveNoSideService) {
     EXPECT_EQ(error, "untouched");
     // Nothing reached the service: the serial box never connected to it.
     box_.SetTransport(std::make_unique<CTcpComBox>());
-    box_.Transport()->SetParameters("31", "127.0.0.1", 10000);
+    box_.SetAddress(BoxAddress{"31", "127.0.0.1", 10000});
     EXPECT_EQ(box_.ClearHistoryElite(error), kSideOk);
     EXPECT_EQ(service.Request(), "clear_history\n");
 }

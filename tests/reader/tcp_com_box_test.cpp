@@ -10,6 +10,7 @@
 
 #include "core/station_settings.h"
 #include "loopback_peer.h"
+#include "reader/orvex_box.h"
 #include "support/test_support.h"
 
 namespace winorvex {
@@ -169,18 +170,15 @@ TEST(TcpComBoxConnect, FailuresLeaveNothingOpen) {
     CTcpComBox box;
     std::string error;
 
-    box.SetParameters("31", "no-such-reader.invalid", 10000);
-    EXPECT_FALSE(box.Connect(error));
+    EXPECT_FALSE(box.Connect(BoxAddress{"31", "no-such-reader.invalid", 10000}, error));
     EXPECT_EQ(error, "Error gethostbyname");
     EXPECT_FALSE(box.IsOpen());
 
     const int closedPort = test::FreeLoopbackPort();
-    box.SetParameters("31", "127.0.0.1", closedPort);
     error.clear();
-    EXPECT_FALSE(box.Open("31", "127.0.0.1", closedPort, error));
+    EXPECT_FALSE(box.Connect(BoxAddress{"31", "127.0.0.1", closedPort}, error));
     EXPECT_EQ(error, "Unable to Connect");
     EXPECT_FALSE(box.IsOpen());
-    EXPECT_FALSE(box.IsActive());
 }
 
 TEST(TcpComBoxConnect, ReconnectReplacesTheOpenLink) {
@@ -195,62 +193,38 @@ TEST(TcpComBoxConnect, ReconnectReplacesTheOpenLink) {
     EXPECT_EQ(Read(box).text, "ok");
 }
 
-TEST(TcpComBoxConnect, AdoptedHandleIsUsedAndReported) {
-    TcpListener listener = ListenOnLoopback();
-    TcpSocket client;
-    ASSERT_EQ(TcpSocket::Connect("127.0.0.1", listener.Port(), 2, client), ConnectStatus::kOk);
-    TcpSocket peer = listener.Accept(5000);
-
-    CTcpComBox box;
-    int handle = 0;
-    box.GetHandle(handle);
-    EXPECT_EQ(handle, -1);
-    const int fd = client.Release();
-    box.SetHandle(fd);
-    box.GetHandle(handle);
-    EXPECT_EQ(handle, fd);
-    EXPECT_TRUE(box.IsOpen());
-    SendText(peer, "adopted\n");
-    EXPECT_EQ(Read(box).text, "adopted");
-    box.SetHandle(-1);
-    EXPECT_FALSE(box.IsOpen());
-}
-
 TEST(TcpComBoxIdentity, DescriptionTagAndConfiguration) {
-    CTcpComBox box;
-    // A fresh transport: loop-back host, port 10000, detector 31.
-    EXPECT_EQ(box.GetHost(), "localhost");
-    EXPECT_EQ(box.GetPort(), 10000);
-    EXPECT_EQ(box.GetDescription(), "[localhost:10000 31]");
+    COrvexBox box;
+    // A fresh slot: loop-back host, port 10000, detector 31, over TCP.
+    EXPECT_EQ(box.Address().host, "localhost");
+    EXPECT_EQ(box.Address().port, 10000);
+    EXPECT_EQ(box.Address().Description(), "[localhost:10000 31]");
     EXPECT_TRUE(box.IsConfigured());
     EXPECT_FALSE(box.IsSerial());
 
-    box.SetParameters("31", "192.168.0.50", 10000);
-    EXPECT_EQ(box.GetDescription(), "[50:10000 31]");
-    EXPECT_EQ(box.GetFileTag(), "50-10000-31");
-    box.SetParameters("C31", "reader", 10001);
-    EXPECT_EQ(box.GetDescription(), "[reader:10001 C31]");
-    EXPECT_EQ(box.GetFileTag(), "reader-10001-C31");
-    box.SetParameters("31", "box.", 10000);
-    EXPECT_EQ(box.GetDescription(), "[:10000 31]");
+    box.SetAddress(BoxAddress{"31", "192.168.0.50", 10000});
+    EXPECT_EQ(box.Address().Description(), "[50:10000 31]");
+    EXPECT_EQ(box.Address().FileTag(), "50-10000-31");
+    box.SetAddress(BoxAddress{"C31", "reader", 10001});
+    EXPECT_EQ(box.Address().Description(), "[reader:10001 C31]");
+    EXPECT_EQ(box.Address().FileTag(), "reader-10001-C31");
+    box.SetAddress(BoxAddress{"31", "box.", 10000});
+    EXPECT_EQ(box.Address().Description(), "[:10000 31]");
+    EXPECT_EQ(box.Address(), (BoxAddress{"31", "box.", 10000}));
 
-    std::string id;
-    std::string host;
-    int port = 0;
-    box.GetParameters(id, host, port);
-    EXPECT_EQ(id, "31");
-    EXPECT_EQ(host, "box.");
-    EXPECT_EQ(port, 10000);
-
-    box.SetParameters("31", "", 10000);
+    box.SetAddress(BoxAddress{"31", "", 10000});
     EXPECT_TRUE(box.HasAddress());
     EXPECT_FALSE(box.IsConfigured());
-    box.SetParameters("31", "reader", 0);
+    box.SetAddress(BoxAddress{"31", "reader", 0});
     EXPECT_FALSE(box.HasAddress());
     EXPECT_FALSE(box.IsConfigured());
 
-    box.SetParameters("31", std::string(300, 'h'), 10000);
-    EXPECT_EQ(box.GetHost().size(), CTcpComBox::kMaxHostLength);
+    box.SetAddress(BoxAddress{"31", std::string(300, 'h'), 10000});
+    EXPECT_EQ(box.Address().host.size(), BoxAddress::kMaxHostLength);
+    // A port name is not a host name: it is kept whole.
+    const std::string longPath = "/dev/" + std::string(300, 'p');
+    box.SetAddress(BoxAddress{"31", longPath, 9600});
+    EXPECT_EQ(box.Address().host, longPath);
 
     // The worker's reconnection counts as activity although nothing is open.
     box.SetReconnecting(true);

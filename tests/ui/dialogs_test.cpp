@@ -148,7 +148,7 @@ TEST_F(ConfigDialogTest, TheWarningBlinksWhileABoxUsesAnotherDetector) {
 }
 
 TEST_F(ConfigDialogTest, AnIdentifierOutsideTheListIsShownAndKeptByOk) {
-    boxes_.Box(1).Transport()->SetParameters("C31", "reader", 10000);
+    boxes_.Box(1).SetAddress(BoxAddress{"C31", "reader", 10000});
     ConfigForm form = OpenConfigForm(boxes_);
     ConfigDialog dialog(form, boxes_, operator_);
     dialog.show();
@@ -157,10 +157,7 @@ TEST_F(ConfigDialogTest, AnIdentifierOutsideTheListIsShownAndKeptByOk) {
     EXPECT_EQ(dialog.Row(1).detector->count(), 22);
     dialog.accept();
     EXPECT_TRUE(operator_.warnings.empty());
-    std::string id, host;
-    int port = 0;
-    boxes_.Box(1).Transport()->GetParameters(id, host, port);
-    EXPECT_EQ(id, "C31");
+    EXPECT_EQ(boxes_.Box(1).Address().detectorId, "C31");
 }
 
 TEST_F(ConfigDialogTest, TopMostForAWhileUnlessTheOperatorEdits) {
@@ -218,9 +215,7 @@ TEST_F(ConfigDialogTest, RefusedOkStaysOpenAndStoresNothing) {
     ConfigForm form = OpenConfigForm(boxes_);
     ConfigDialog dialog(form, boxes_, operator_);
     dialog.show();
-    std::string idBefore, hostBefore;
-    int portBefore = 0;
-    boxes_.Box(1).Transport()->GetParameters(idBefore, hostBefore, portBefore);
+    const BoxAddress before = boxes_.Box(1).Address();
     dialog.Row(0).host->setText(QStringLiteral("COM1"));
     dialog.Row(0).port->setText(QStringLiteral("10000"));
     dialog.DirectPortField()->setText(QStringLiteral("9000"));
@@ -229,11 +224,8 @@ TEST_F(ConfigDialogTest, RefusedOkStaysOpenAndStoresNothing) {
     EXPECT_EQ(operator_.warnings[0], "La vitesse devrait être 9600");
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(Settings().directPort.load(), 8283);
-    std::string id, host;
-    int port = 0;
-    boxes_.Box(1).Transport()->GetParameters(id, host, port);
-    EXPECT_EQ(host, hostBefore);
-    EXPECT_EQ(port, portBefore);
+    EXPECT_EQ(boxes_.Box(1).Address().host, before.host);
+    EXPECT_EQ(boxes_.Box(1).Address().port, before.port);
     EXPECT_FALSE(boxes_.Box(1).Transport()->IsSerial());
     // A box row of a connected box is locked with its note.
     ConfigForm locked = form;

@@ -95,12 +95,11 @@ protected:
 TEST_F(DownloadDialogsTest, TheEliteDialogListsByTheOptionRefusesAnEmptyFileAndDownloads) {
     if (!StartServer()) GTEST_SKIP() << skip_;
     Station& station = EliteStation();
-    const std::string tag = station.Boxes().Box(1).Transport()->GetFileTag();
+    const std::string tag = station.Boxes().Box(1).Address().FileTag();
     CDlgFtpTtyLog dialog(station);
     EXPECT_EQ(dialog.windowTitle().toStdString(), "ELITE log download");
     ASSERT_EQ(dialog.BoxList()->count(), 1);
-    EXPECT_EQ(dialog.BoxList()->currentText().toStdString(),
-              "Box 1 " + station.Boxes().Box(1).Transport()->GetDescription());
+    EXPECT_EQ(dialog.BoxList()->currentText().toStdString(), "Box 1 " + station.Boxes().Box(1).Address().Description());
     EXPECT_EQ(dialog.FolderField()->text().toStdString(), folder_);
     EXPECT_TRUE(dialog.OnlyDetectionFilesBox()->isChecked());
 
@@ -235,7 +234,7 @@ TEST_F(DownloadDialogsTest, TheHandheldDialogShowsTheCountersRecordsAndDownloads
     dialog.DownloadButton()->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     const std::string path = dialog.Result().path;
-    EXPECT_EQ(path.rfind(folder_ + "/" + station.Boxes().Box(1).Transport()->GetFileTag() + "-", 0), 0u) << path;
+    EXPECT_EQ(path.rfind(folder_ + "/" + station.Boxes().Box(1).Address().FileTag() + "-", 0), 0u) << path;
     EXPECT_TRUE(dialog.Result().detector.empty());
     EXPECT_EQ(ReadSettingText("DownloadHandheld", "DownloadHandheldPath", ""), folder_);
     COrvexBox& box = station.Boxes().Box(1);
