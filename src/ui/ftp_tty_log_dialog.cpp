@@ -19,7 +19,6 @@
 #include "reader/box_manager.h"
 #include "reader/side_channel.h"
 #include "ui/qt_text.h"
-#include "ui/ui_text.h"
 
 namespace winorvex {
 

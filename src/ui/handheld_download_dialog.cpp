@@ -13,7 +13,6 @@
 #include "core/settings.h"
 #include "core/station_events.h"
 #include "ui/qt_text.h"
-#include "ui/ui_text.h"
 
 namespace winorvex {
 

@@ -33,7 +33,6 @@
 #include "ui/handheld_download_dialog.h"
 #include "ui/progress_dialog.h"
 #include "ui/qt_text.h"
-#include "ui/ui_text.h"
 
 namespace winorvex {
 
