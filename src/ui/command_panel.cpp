@@ -9,7 +9,7 @@
 #include "results_link/link_state_reaction.h"
 #include "ui/box_command_buttons.h"
 #include "ui/config_dialog.h"
-#include "ui/import_dialog.h"
+#include "ui/dlg_import_elite.h"
 #include "ui/insert_detection_dialog.h"
 #include "ui/qt_text.h"
 

@@ -29,7 +29,7 @@
 #include "ui/box_status_panel.h"
 #include "ui/command_panel.h"
 #include "ui/detections_view.h"
-#include "ui/export_dialog.h"
+#include "ui/dlg_export_detection_lines.h"
 #include "ui/log_view.h"
 #include "ui/qt_text.h"
 #include "ui/results_view.h"

@@ -1,4 +1,4 @@
-#include "ui/import_dialog.h"
+#include "ui/dlg_import_elite.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,8 +29,8 @@
 #include "import/import_dialog_model.h"
 #include "reader/box_manager.h"
 #include "ui/config_dialog.h"
-#include "ui/ftp_tty_log_dialog.h"
-#include "ui/handheld_download_dialog.h"
+#include "ui/dlg_ftp_tty_log.h"
+#include "ui/dlg_handheld_download.h"
 #include "ui/progress_dialog.h"
 #include "ui/qt_text.h"
 

@@ -1,4 +1,4 @@
-#include "ui/ftp_tty_log_dialog.h"
+#include "ui/dlg_ftp_tty_log.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "ui/ftp_servers_dialog.h"
+#include "ui/dlg_ftp_servers.h"
 
 #include <QFormLayout>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "ui/handheld_download_dialog.h"
+#include "ui/dlg_handheld_download.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
