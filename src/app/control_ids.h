@@ -32,7 +32,6 @@ enum ControlId : int {
     kControlDayOffset = 1223,
     kControlDayOffsetIcon = 1224,
     kControlScroll = 1248,
-    kControlReloadChipTable = 1249,
 };
 
 // The station's timers.
