@@ -7,9 +7,7 @@
 
 namespace winorvex {
 
-// Control numbers of the buttons and the fixed items of the clock menu.
-inline constexpr int kSyncButtonId = 1013;
-inline constexpr int kTimesButtonId = 1016;
+// The fixed items of the clock menu (the buttons' own numbers are in app/control_ids.h).
 inline constexpr int kMenuSynchronise = 1125;
 inline constexpr int kMenuShowTimes = 1126;
 inline constexpr int kMenuDownload = 1175;
@@ -42,15 +40,15 @@ struct ClockMenuEntry {
     bool IsSeparator() const { return id == 0; }
 };
 
-// Items 1125 and 1126 (titled like the buttons outside extended status mode, one line each); with
+// Items kMenuSynchronise and kMenuShowTimes (titled like the buttons outside extended status mode, one line each); with
 // Ctrl held also a separator, "DOWNLOAD", a separator and the fourteen expert items.
 std::vector<ClockMenuEntry> ClockMenuEntries(bool ctrlHeld);
 
 enum class BoxButtonAction { SynchroniseClocks, InsertEliteMarker, ShowBoxTimes, ClockMenu };
 
-// Button 1013.
+// Button kControlSyncClocks.
 BoxButtonAction SyncButtonAction(bool extendedStatusMode);
-// Button 1016; ctrlHeld is the state of Ctrl at the click.
+// Button kControlShowClocks; ctrlHeld is the state of Ctrl at the click.
 BoxButtonAction TimesButtonAction(bool extendedStatusMode, bool ctrlHeld);
 // The buttons' captions (line feeds are line breaks).
 std::string SyncButtonCaption(bool extendedStatusMode);

@@ -35,7 +35,7 @@ public:
     BoxCommands& operator=(const BoxCommands&) = delete;
 
     bool Busy() const { return busy_; }
-    // Buttons 1013 and 1016 can be pressed: a box is open and no command runs.
+    // Buttons kControlSyncClocks and kControlShowClocks can be pressed: a box is open and no command runs.
     bool ButtonsEnabled() const;
     // Lite requests (clock setting or clock request) the last command sent: their answers arrive
     // on the workers.

@@ -1,8 +1,8 @@
 #pragma once
-// The station's commands that go through an operator dialog: the manual insertion (button 1018,
-// F12), the configuration (button 1005, and once shortly after start), the chip table reload of
-// the configuration. The dialog itself is handed in as a function, so the windowed station, the
-// tests and any headless caller run the same decisions.
+// The station's commands that go through an operator dialog: the manual insertion
+// (kControlInsertDetection, F12), the configuration (kControlConfiguration, and once shortly after
+// start), the chip table reload of the configuration. The dialog itself is handed in as a
+// function, so the windowed station, the tests and any headless caller run the same decisions.
 //
 // Threads: the station thread.
 #include <functional>
@@ -36,8 +36,8 @@ bool RunConfiguration(Station& station, const ConfigDialogRunner& runDialog);
 // is headless or exiting by then.
 void ScheduleStartupConfiguration(Station& station, std::function<void()> open);
 
-// Button 1249: "OrvexTable.dtb" loaded again; its message logged at level 0 and shown (information
-// when loaded, warning otherwise). Returns the load's result.
+// The configuration's reload button: "OrvexTable.dtb" loaded again; its message logged at level
+// 0 and shown (information when loaded, warning otherwise). Returns the load's result.
 bool ReloadChipTableForOperator(OperatorPrompt& prompt);
 
 }  // namespace winorvex

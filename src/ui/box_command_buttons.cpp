@@ -10,16 +10,9 @@
 #include "app/box_commands.h"
 #include "app/station.h"
 #include "app/station_services.h"
+#include "ui/qt_text.h"
 
 namespace winorvex {
-
-namespace {
-
-QString Q(const std::string& utf8) {
-    return QString::fromStdString(utf8);
-}
-
-}  // namespace
 
 BoxCommandButtons::BoxCommandButtons(Station& station, BoxCommands& commands, const KeyboardState* keyboard,
                                      QWidget* parent)

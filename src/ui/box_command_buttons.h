@@ -1,7 +1,7 @@
 #pragma once
-// Buttons 1013 and 1016 of the main window: the clock (or marker) command and the box clocks (or
-// the clock menu). The widget only shows and forwards; what each click does is decided by
-// app/box_command_menu.h and carried out by BoxCommands.
+// Buttons kControlSyncClocks and kControlShowClocks of the main window: the clock (or marker)
+// command and the box clocks (or the clock menu). The widget only shows and forwards; what each
+// click does is decided by app/box_command_menu.h and carried out by BoxCommands.
 #include <QPoint>
 #include <QWidget>
 
@@ -35,8 +35,8 @@ private:
     Station& station_;
     BoxCommands& commands_;
     const KeyboardState* keyboard_;
-    QPushButton* sync_;   // 1013, owned by the widget
-    QPushButton* times_;  // 1016
+    QPushButton* sync_;   // kControlSyncClocks, owned by the widget
+    QPushButton* times_;  // kControlShowClocks
 };
 
 }  // namespace winorvex

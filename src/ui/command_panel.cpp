@@ -6,9 +6,10 @@
 
 #include "app/box_commands.h"
 #include "app/station.h"
+#include "results_link/link_state_reaction.h"
 #include "ui/box_command_buttons.h"
 #include "ui/config_dialog.h"
-#include "ui/import_dialog.h"
+#include "ui/dlg_import_elite.h"
 #include "ui/insert_detection_dialog.h"
 #include "ui/qt_text.h"
 
@@ -16,15 +17,15 @@ namespace winorvex {
 
 namespace {
 
-// The three images of the direct-connection button: 134 on, 135 off, 145 connecting.
-QIcon DirectIcon(int image) {
+// The three images of the direct-connection button.
+QIcon DirectIcon(DirectButtonImage image) {
     QPixmap pixmap(18, 18);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QColor colour = image == 134   ? QColor(40, 170, 60)
-                          : image == 145 ? QColor(240, 160, 30)
-                                         : QColor(200, 40, 40);
+    const QColor colour = image == DirectButtonImage::On           ? QColor(40, 170, 60)
+                          : image == DirectButtonImage::Connecting ? QColor(240, 160, 30)
+                                                                   : QColor(200, 40, 40);
     painter.setPen(QPen(colour.darker(150), 1.5));
     painter.setBrush(colour);
     painter.drawEllipse(QRectF(2, 2, 14, 14));
@@ -72,7 +73,7 @@ CommandPanel::~CommandPanel() = default;
 
 void CommandPanel::RefreshDirectButton() {
     direct_->setChecked(station_.DirectButtonDown());
-    direct_->setIcon(DirectIcon(station_.DirectButtonImage()));
+    direct_->setIcon(DirectIcon(static_cast<DirectButtonImage>(station_.DirectButtonImage())));
 }
 
 void CommandPanel::OpenConfiguration() {

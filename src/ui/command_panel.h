@@ -1,7 +1,8 @@
 #pragma once
-// The station's command buttons beside the connect-to-boxes button: configuration (1005),
-// insertion of a detection (1018), the two box-clock buttons (1013, 1016), the import (1017) and
-// the direct connection to the results program (1003, two states, three images).
+// The station's command buttons beside the connect-to-boxes button: the configuration, the
+// insertion of a detection, the two box-clock buttons, the import and the direct connection to
+// the results program (two states, three images: DirectButtonImage). Their numbers, which
+// balloons point at, are in app/control_ids.h.
 #include <QWidget>
 #include <memory>
 

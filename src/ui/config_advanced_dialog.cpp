@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "core/station_events.h"
-#include "ui/ui_text.h"
+#include "ui/qt_text.h"
 
 namespace winorvex {
 
@@ -25,7 +25,7 @@ QSpinBox* MakeSpin(QWidget* parent, ValueRange range, const char* name) {
 
 ConfigAdvancedDialog::ConfigAdvancedDialog(AdvancedValues& values, OperatorPrompt& prompt, QWidget* parent)
     : QDialog(parent), values_(values), prompt_(prompt) {
-    setWindowTitle(QTr("Configuration avancée", "Advanced configuration"));
+    setWindowTitle(T("Configuration avancée", "Advanced configuration"));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout();
     input_ = MakeSpin(this, kIgnoreInputRange, "edit1017");
@@ -37,16 +37,16 @@ ConfigAdvancedDialog::ConfigAdvancedDialog(AdvancedValues& values, OperatorPromp
         grid->addWidget(spin, row, 1);
         grid->addWidget(new QLabel(after, this), row, 2);
     };
-    addRow(0, QTr("Ignorer les détections\nde boîtier à moins de ", "Ignore the box detections\ncloser than "), input_,
-           QTr("ms de la précédente", "ms to the previous one"));
+    addRow(0, T("Ignorer les détections\nde boîtier à moins de ", "Ignore the box detections\ncloser than "), input_,
+           T("ms de la précédente", "ms to the previous one"));
     addRow(1,
-           QTr("En connexion directe,\nne pas envoyer à KtKOR les détections à moins de ",
-               "On the direct connection,\ndo not send to KtKOR the detections closer than "),
-           output_, QTr("ms de la précédente", "ms to the previous one"));
-    addRow(2, QTr("Temps d'attente entre\n2 lectures de détections :", "Wait between\n2 reads of detections:"), read_,
+           T("En connexion directe,\nne pas envoyer à KtKOR les détections à moins de ",
+             "On the direct connection,\ndo not send to KtKOR the detections closer than "),
+           output_, T("ms de la précédente", "ms to the previous one"));
+    addRow(2, T("Temps d'attente entre\n2 lectures de détections :", "Wait between\n2 reads of detections:"), read_,
            QStringLiteral("ms"));
     layout->addLayout(grid);
-    factory_ = new QPushButton(QTr("Restaurer valeurs d'usine", "Restore factory values"), this);
+    factory_ = new QPushButton(T("Restaurer valeurs d'usine", "Restore factory values"), this);
     factory_->setObjectName(QStringLiteral("button1019"));
     layout->addWidget(factory_, 0, Qt::AlignLeft);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

@@ -22,7 +22,7 @@
 #include "core/folders.h"
 #include "core/station_events.h"
 #include "ui/config_advanced_dialog.h"
-#include "ui/ui_text.h"
+#include "ui/qt_text.h"
 
 namespace winorvex {
 
@@ -40,7 +40,7 @@ QString& RememberedRixFolder() {
 QString WrappedTip(const char* text) {
     return QStringLiteral("<table width=\"%1\"><tr><td>%2</td></tr></table>")
         .arg(kTipWidthPixels)
-        .arg(QText(text).toHtmlEscaped());
+        .arg(Q(text).toHtmlEscaped());
 }
 
 }  // namespace
@@ -48,14 +48,14 @@ QString WrappedTip(const char* text) {
 ConfigDialog::ConfigDialog(ConfigForm& form, BoxManager& boxes, OperatorPrompt& prompt, QWidget* parent,
                            ConfigDialogTimings timings)
     : QDialog(parent), form_(form), boxes_(boxes), prompt_(prompt) {
-    setWindowTitle(QTr("Configuration", "Configuration"));
+    setWindowTitle(T("Configuration", "Configuration"));
     setWindowIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
     auto* layout = new QVBoxLayout(this);
 
-    auto* boxGroup = new QGroupBox(QTr("Boîtiers", "Boxes"), this);
+    auto* boxGroup = new QGroupBox(T("Boîtiers", "Boxes"), this);
     BuildRows(boxGroup);
     layout->addWidget(boxGroup);
-    lockedNote_ = new QLabel(QText(BoxRowLockedNote()), this);
+    lockedNote_ = new QLabel(Q(BoxRowLockedNote()), this);
     lockedNote_->setObjectName(QStringLiteral("lockedNote"));
     lockedNote_->setWordWrap(true);
     bool anyLocked = false;
@@ -67,7 +67,7 @@ ConfigDialog::ConfigDialog(ConfigForm& form, BoxManager& boxes, OperatorPrompt& 
     warningIcon_ = new QLabel(this);
     warningIcon_->setObjectName(QStringLiteral("icon1014"));
     warningIcon_->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
-    warningText_ = new QLabel(QText(CompatibilityWarningText()), this);
+    warningText_ = new QLabel(Q(CompatibilityWarningText()), this);
     warningText_->setObjectName(QStringLiteral("text1013"));
     warning->addWidget(warningIcon_);
     warning->addWidget(warningText_);
@@ -75,20 +75,20 @@ ConfigDialog::ConfigDialog(ConfigForm& form, BoxManager& boxes, OperatorPrompt& 
     layout->addLayout(warning);
 
     auto* options = new QGridLayout();
-    exportFile_ = new QLineEdit(QText(form_.exportFile), this);
+    exportFile_ = new QLineEdit(Q(form_.exportFile), this);
     exportFile_->setObjectName(QStringLiteral("edit1022"));
     auto* browse = new QPushButton(QStringLiteral("..."), this);
     browse->setObjectName(QStringLiteral("button1023"));
-    options->addWidget(new QLabel(QTr("Fichier d'export :", "Export file:"), this), 0, 0);
+    options->addWidget(new QLabel(T("Fichier d'export :", "Export file:"), this), 0, 0);
     options->addWidget(exportFile_, 0, 1);
     options->addWidget(browse, 0, 2);
-    directHost_ = new QLineEdit(QText(form_.directHost), this);
+    directHost_ = new QLineEdit(Q(form_.directHost), this);
     directHost_->setObjectName(QStringLiteral("edit1087"));
-    directPort_ = new QLineEdit(QText(form_.directPortText), this);
+    directPort_ = new QLineEdit(Q(form_.directPortText), this);
     directPort_->setObjectName(QStringLiteral("edit1085"));
-    directReconnect_ = new QLineEdit(QText(form_.directReconnectText), this);
+    directReconnect_ = new QLineEdit(Q(form_.directReconnectText), this);
     directReconnect_->setObjectName(QStringLiteral("edit1086"));
-    options->addWidget(new QLabel(QTr("Connexion directe :", "Direct connection:"), this), 1, 0);
+    options->addWidget(new QLabel(T("Connexion directe :", "Direct connection:"), this), 1, 0);
     auto* direct = new QHBoxLayout();
     direct->addWidget(directHost_);
     direct->addWidget(directPort_);
@@ -96,42 +96,40 @@ ConfigDialog::ConfigDialog(ConfigForm& form, BoxManager& boxes, OperatorPrompt& 
     options->addLayout(direct, 1, 1, 1, 2);
     reconnect_ = new QComboBox(this);
     reconnect_->setObjectName(QStringLiteral("list1129"));
-    for (const ReconnectChoice& choice : form_.reconnectChoices) reconnect_->addItem(QText(choice.text));
+    for (const ReconnectChoice& choice : form_.reconnectChoices) reconnect_->addItem(Q(choice.text));
     reconnect_->setCurrentIndex(form_.reconnectSelection);
     reconnect_->setToolTip(WrappedTip(ReconnectListTip()));
     reconnect_->setToolTipDuration(kTipShownMs);
     options->addWidget(
-        new QLabel(QTr("En cas de perte de connection avec le boîtier :", "On a loss of connection with the box:"),
-                   this),
+        new QLabel(T("En cas de perte de connection avec le boîtier :", "On a loss of connection with the box:"), this),
         2, 0);
     options->addWidget(reconnect_, 2, 1, 1, 2);
     longRaces_ = new QComboBox(this);
     longRaces_->setObjectName(QStringLiteral("list1131"));
-    for (const std::string& item : LongRaceItems()) longRaces_->addItem(QText(item));
+    for (const std::string& item : LongRaceItems()) longRaces_->addItem(Q(item));
     longRaces_->setCurrentIndex(form_.daysToAddSelection);
-    options->addWidget(new QLabel(QTr("Longues (très très longues) courses", "Long (very very long) races"), this), 3,
-                       0);
+    options->addWidget(new QLabel(T("Longues (très très longues) courses", "Long (very very long) races"), this), 3, 0);
     options->addWidget(longRaces_, 3, 1, 1, 2);
     layout->addLayout(options);
 
     ignoreUnknown_ = new QCheckBox(
-        QTr("Ignorer les puces non présentes dans la table de correspondance", "Ignore chips missing from the table"),
+        T("Ignorer les puces non présentes dans la table de correspondance", "Ignore chips missing from the table"),
         this);
     ignoreUnknown_->setChecked(form_.ignoreUnknownTags);
-    beepDetections_ = new QCheckBox(QTr("Biper à chaque détection", "Beep at each detection"), this);
+    beepDetections_ = new QCheckBox(T("Biper à chaque détection", "Beep at each detection"), this);
     beepDetections_->setChecked(form_.beepDetections);
-    beepWhenQuit_ = new QCheckBox(QTr("Jouer un son en sortie", "Play a sound on exit"), this);
+    beepWhenQuit_ = new QCheckBox(T("Jouer un son en sortie", "Play a sound on exit"), this);
     beepWhenQuit_->setChecked(form_.beepWhenQuit);
     layout->addWidget(ignoreUnknown_);
     layout->addWidget(beepDetections_);
     layout->addWidget(beepWhenQuit_);
 
     auto* tools = new QHBoxLayout();
-    advanced_ = new QPushButton(QTr("Config.\nAvancée...", "Advanced\nconfig..."), this);
+    advanced_ = new QPushButton(T("Config.\nAvancée...", "Advanced\nconfig..."), this);
     advanced_->setObjectName(QStringLiteral("button1089"));
-    auto* logFolder = new QPushButton(QTr("Voir répertoire\nde logs...", "Show the log\nfolder..."), this);
+    auto* logFolder = new QPushButton(T("Voir répertoire\nde logs...", "Show the log\nfolder..."), this);
     logFolder->setObjectName(QStringLiteral("button1088"));
-    auto* reload = new QPushButton(QTr("Recharger la table de correspondance", "Reload the chip table"), this);
+    auto* reload = new QPushButton(T("Recharger la table de correspondance", "Reload the chip table"), this);
     reload->setObjectName(QStringLiteral("button1249"));
     tools->addWidget(advanced_);
     tools->addWidget(logFolder);
@@ -168,18 +166,18 @@ ConfigDialog::ConfigDialog(ConfigForm& form, BoxManager& boxes, OperatorPrompt& 
 void ConfigDialog::BuildRows(QWidget* box) {
     auto* grid = new QGridLayout(box);
     grid->addWidget(
-        new QLabel(QTr("Hostname / adresse TCP/IP, ou port COM :", "Host name / TCP/IP address, or COM port:"), box), 0,
+        new QLabel(T("Hostname / adresse TCP/IP, ou port COM :", "Host name / TCP/IP address, or COM port:"), box), 0,
         0);
-    grid->addWidget(new QLabel(QTr("Port TCP/.IP ou\nvitesse COM :", "TCP/IP port or\nCOM speed:"), box), 0, 1);
-    grid->addWidget(new QLabel(QTr("Id. Boîtier :", "Box Id.:"), box), 0, 2);
+    grid->addWidget(new QLabel(T("Port TCP/.IP ou\nvitesse COM :", "TCP/IP port or\nCOM speed:"), box), 0, 1);
+    grid->addWidget(new QLabel(T("Id. Boîtier :", "Box Id.:"), box), 0, 2);
     for (int row = 0; row < kConfigBoxRows; ++row) {
         const ConfigBoxRow& shown = form_.rows[static_cast<std::size_t>(row)];
         RowWidgets& widgets = rows_[static_cast<std::size_t>(row)];
-        widgets.host = new QLineEdit(QText(shown.hostText), box);
-        widgets.port = new QLineEdit(QText(shown.portText), box);
+        widgets.host = new QLineEdit(Q(shown.hostText), box);
+        widgets.port = new QLineEdit(Q(shown.portText), box);
         widgets.detector = new QComboBox(box);
         const std::vector<std::string>& items = shown.detectorItems.empty() ? DetectorListItems() : shown.detectorItems;
-        for (const std::string& item : items) widgets.detector->addItem(QText(item));
+        for (const std::string& item : items) widgets.detector->addItem(Q(item));
         widgets.detector->setCurrentIndex(shown.detectorSelection);
         widgets.detector->setEnabled(shown.listEnabled);
         grid->addWidget(widgets.host, row + 1, 0);
@@ -189,7 +187,7 @@ void ConfigDialog::BuildRows(QWidget* box) {
             for (QWidget* w : {static_cast<QWidget*>(widgets.host), static_cast<QWidget*>(widgets.port),
                                static_cast<QWidget*>(widgets.detector)}) {
                 w->setEnabled(false);
-                w->setToolTip(QText(BoxRowLockedNote()));
+                w->setToolTip(Q(BoxRowLockedNote()));
             }
         }
         connect(widgets.host, &QLineEdit::textEdited, this, [this, row] { RowEdited(row); });
@@ -270,12 +268,12 @@ void ConfigDialog::accept() {
 }
 
 void ConfigDialog::ChooseExportFile() {
-    const QString path = ChooseRixSaveFile(this, QTr("Fichier d'export", "Export file"), exportFile_->text());
+    const QString path = ChooseRixSaveFile(this, T("Fichier d'export", "Export file"), exportFile_->text());
     if (!path.isEmpty()) exportFile_->setText(path);
 }
 
 void ConfigDialog::OpenLogFolder() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QText(GetLogFolder())));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(Q(GetLogFolder())));
 }
 
 void ConfigDialog::OpenAdvanced() {
@@ -294,10 +292,10 @@ void ConfigDialog::ReloadChipTable() {
 QString ChooseRixSaveFile(QWidget* parent, const QString& title, const QString& current) {
     QString folder = RememberedRixFolder();
     if (folder.isEmpty() && !current.isEmpty()) folder = QFileInfo(current).absolutePath();
-    const QString filter = QTr("Fichier de détections (*.rix)", "Detection file (*.rix)");
+    const QString filter = T("Fichier de détections (*.rix)", "Detection file (*.rix)");
     const QString chosen = QFileDialog::getSaveFileName(parent, title, folder, filter);
     if (chosen.isEmpty()) return QString();
-    const QString path = QText(WithRixExtension(StdText(chosen)));
+    const QString path = Q(WithRixExtension(StdText(chosen)));
     RememberedRixFolder() = QFileInfo(path).absolutePath();
     return path;
 }

@@ -96,7 +96,7 @@ private:
 // with ".rix" made sure of, or empty on Cancel. The folder is remembered for the next call.
 QString ChooseRixSaveFile(QWidget* parent, const QString& title, const QString& current);
 
-// Button 1005 and the start-up timer: the configuration with its window.
+// Button kControlConfiguration and the start-up timer: the configuration with its window.
 bool RunConfigurationDialog(QWidget* parent, Station& station);
 
 }  // namespace winorvex

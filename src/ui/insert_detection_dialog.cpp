@@ -13,7 +13,7 @@
 #include "app/dialog_commands.h"
 #include "app/station.h"
 #include "core/station_events.h"
-#include "ui/ui_text.h"
+#include "ui/qt_text.h"
 
 namespace winorvex {
 
@@ -26,29 +26,29 @@ constexpr int kDayIconPixels = 16;
 
 InsertDetectionDialog::InsertDetectionDialog(InsertTimeForm& form, OperatorPrompt& prompt, QWidget* parent)
     : QDialog(parent), form_(form), prompt_(prompt) {
-    setWindowTitle(QTr("Saisie manuelle de dossard", "Manual bib entry"));
+    setWindowTitle(T("Saisie manuelle de dossard", "Manual bib entry"));
     auto* layout = new QVBoxLayout(this);
-    clock_ = new QLabel(QText(form_.clockText), this);
+    clock_ = new QLabel(Q(form_.clockText), this);
     clock_->setObjectName(QStringLiteral("label1082"));
     layout->addWidget(clock_);
 
     auto* fields = new QFormLayout();
-    time_ = new QLineEdit(QText(form_.timeText), this);
+    time_ = new QLineEdit(Q(form_.timeText), this);
     time_->setObjectName(QStringLiteral("edit1240"));
     bib_ = new QLineEdit(this);
     bib_->setObjectName(QStringLiteral("edit1081"));
     detectors_ = new QComboBox(this);
     detectors_->setObjectName(QStringLiteral("list1083"));
-    for (const std::string& detector : form_.detectors) detectors_->addItem(QText(detector));
+    for (const std::string& detector : form_.detectors) detectors_->addItem(Q(detector));
     detectors_->setCurrentIndex(form_.detectorSelection);
     days_ = new QComboBox(this);
     days_->setObjectName(QStringLiteral("list1131"));
-    for (const std::string& item : DayCorrectionItems()) days_->addItem(QText(item));
+    for (const std::string& item : DayCorrectionItems()) days_->addItem(Q(item));
     days_->setCurrentIndex(form_.dayIndex);
-    fields->addRow(QTr("Temps à insérer :", "Time to insert:"), time_);
-    fields->addRow(QTr("Numéro de dossard :", "Bib number:"), bib_);
-    fields->addRow(QTr("Détecteur :", "Detector:"), detectors_);
-    fields->addRow(QTr("Correction des temps :", "Time correction:"), days_);
+    fields->addRow(T("Temps à insérer :", "Time to insert:"), time_);
+    fields->addRow(T("Numéro de dossard :", "Bib number:"), bib_);
+    fields->addRow(T("Détecteur :", "Detector:"), detectors_);
+    fields->addRow(T("Correction des temps :", "Time correction:"), days_);
     layout->addLayout(fields);
 
     auto* dayRow = new QHBoxLayout();
@@ -77,7 +77,7 @@ InsertDetectionDialog::InsertDetectionDialog(InsertTimeForm& form, OperatorPromp
 
 void InsertDetectionDialog::ShowDayLabel() {
     const std::string text = DayCorrectionLabel(days_->currentIndex());
-    dayLabel_->setText(QText(text));
+    dayLabel_->setText(Q(text));
     dayLabel_->setVisible(!text.empty());
     dayIcon_->setVisible(!text.empty());
 }

@@ -45,7 +45,7 @@ private:
     QLabel* dayIcon_ = nullptr;
 };
 
-// Button 1018 and F12 of the main window.
+// Button kControlInsertDetection and F12 of the main window.
 bool RunInsertDetectionDialog(QWidget* parent, Station& station);
 
 }  // namespace winorvex

@@ -10,7 +10,7 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
-#include "ui/ui_text.h"
+#include "ui/qt_text.h"
 
 namespace winorvex {
 
@@ -45,7 +45,7 @@ LabelDialog::LabelDialog(LabelDialogFields fields, QWidget* parent) : QDialog(pa
     buttons->addStretch();
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     ok_->setDefault(!multi_);
-    cancel_ = new QPushButton(QTr("Annuler", "Cancel"), this);
+    cancel_ = new QPushButton(T("Annuler", "Cancel"), this);
     cancel_->setEnabled(!fields_.noCancel);
     buttons->addWidget(ok_);
     buttons->addWidget(cancel_);
@@ -97,9 +97,9 @@ void LabelDialog::RememberPosition() {
 
 LabelDialogFields FieldsForQuestion(const TextQuestion& question) {
     LabelDialogFields fields;
-    fields.prompt = QText(question.prompt);
-    fields.text = QText(question.initial);
-    fields.caption = QText(question.title);
+    fields.prompt = Q(question.prompt);
+    fields.text = Q(question.initial);
+    fields.caption = Q(question.title);
     fields.lines = question.multiLine ? LabelDialog::kMultiLineRows : 1;
     fields.masked = question.masked;
     fields.noCancel = question.noCancel;

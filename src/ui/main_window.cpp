@@ -21,6 +21,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include "app/control_ids.h"
 #include "app/results_list_model.h"
 #include "app/station.h"
 #include "ui/about_dialog.h"
@@ -28,7 +29,7 @@
 #include "ui/box_status_panel.h"
 #include "ui/command_panel.h"
 #include "ui/detections_view.h"
-#include "ui/export_dialog.h"
+#include "ui/dlg_export_detection_lines.h"
 #include "ui/log_view.h"
 #include "ui/qt_text.h"
 #include "ui/results_view.h"
@@ -346,36 +347,38 @@ void MainWindow::ShowLogLevelItem(int index) {
 
 QWidget* MainWindow::WidgetForControl(int control) const {
     switch (control) {
-        case 1113:
-        case 1001:
+        case kControlConnectBoxes:
+        case kControlConnectToggle:
             return connectBoxes_;
-        case 1003:
+        case kControlDirectConnection:
             return commands_->DirectButton();
-        case 1005:
+        case kControlConfiguration:
             return commands_->ConfigurationButton();
-        case 1018:
+        case kControlInsertDetection:
             return commands_->InsertButton();
-        case 1017:
+        case kControlImport:
             return commands_->ImportButton();
-        case 1007:
+        case kControlExportAll:
             return exportAll_;
-        case 1008:
+        case kControlForgetAll:
             return forgetAll_;
-        case 1000:
-        case 1006:
+        case kControlDetectionsExtended:
+        case kControlDetections:
             return detections_;
-        case 1010:
+        case kControlResults:
             return results_;
-        case 1002:
+        case kControlLog:
             return log_;
-        case 1014:
+        case kControlRecordedCount:
             return recordedCount_;
-        case 2:
+        case kControlQuit:
             return quit_;
         default:
             break;
     }
-    if (control >= 1127 && control <= 1130) return boxes_->Picture(control - 1126);
+    if (control >= kControlBoxStatus1 && control <= kControlBoxStatus4) {
+        return boxes_->Picture(control - kControlBoxStatus1 + 1);
+    }
     return nullptr;
 }
 

@@ -70,19 +70,19 @@ private:
     ResultsView* results_ = nullptr;
     LogView* log_ = nullptr;
 
-    QPushButton* connectBoxes_ = nullptr;  // 1113
-    QPushButton* forgetAll_ = nullptr;     // 1008
-    QPushButton* exportAll_ = nullptr;     // 1007
-    QPushButton* quit_ = nullptr;          // 2
-    QCheckBox* logDetections_ = nullptr;   // 1037
-    QCheckBox* scroll_ = nullptr;          // 1248
-    QComboBox* logLevel_ = nullptr;        // 1042
-    QLabel* recordedCount_ = nullptr;      // 1014
-    QLabel* dayOffsetIcon_ = nullptr;      // 1224
-    QLabel* dayOffset_ = nullptr;          // 1223
-    QLabel* runnerName_ = nullptr;         // 1029
-    QLabel* runnerRank_ = nullptr;         // 1030
-    QLabel* runnerTime_ = nullptr;         // 1031
+    QPushButton* connectBoxes_ = nullptr;  // kControlConnectBoxes
+    QPushButton* forgetAll_ = nullptr;     // kControlForgetAll
+    QPushButton* exportAll_ = nullptr;     // kControlExportAll
+    QPushButton* quit_ = nullptr;          // kControlQuit
+    QCheckBox* logDetections_ = nullptr;   // kControlLogDetections
+    QCheckBox* scroll_ = nullptr;          // kControlScroll
+    QComboBox* logLevel_ = nullptr;        // kControlLogLevel
+    QLabel* recordedCount_ = nullptr;      // kControlRecordedCount
+    QLabel* dayOffsetIcon_ = nullptr;      // kControlDayOffsetIcon
+    QLabel* dayOffset_ = nullptr;          // kControlDayOffset
+    QLabel* runnerName_ = nullptr;         // kControlRunnerName
+    QLabel* runnerRank_ = nullptr;         // kControlRunnerRank
+    QLabel* runnerTime_ = nullptr;         // kControlRunnerTime
     // F12 anywhere in the window opens the manual insertion of a detection.
     QShortcut* insertShortcut_ = nullptr;
 };

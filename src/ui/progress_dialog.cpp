@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/progress.h"
-#include "ui/ui_text.h"
+#include "ui/qt_text.h"
 
 namespace winorvex {
 
@@ -25,7 +25,7 @@ ProgressDialog::ProgressDialog(ProgressState& state) : QDialog(nullptr), state_(
     bar_->setRange(0, 100);
     bar_->setValue(0);
     bar_->hide();
-    stop_ = new QPushButton(QTr("Arrêter", "Stop"), this);
+    stop_ = new QPushButton(T("Arrêter", "Stop"), this);
     layout->addWidget(status_);
     layout->addWidget(count_);
     layout->addWidget(bar_);
@@ -88,9 +88,9 @@ void ProgressDialog::Refresh() {
     const std::uint64_t version = state_.Version();
     if (version == shownVersion_) return;
     shownVersion_ = version;
-    setWindowTitle(QText(state_.Caption()));
-    status_->setText(QText(state_.Status()));
-    count_->setText(QText(state_.CountText()));
+    setWindowTitle(Q(state_.Caption()));
+    status_->setText(Q(state_.Status()));
+    count_->setText(Q(state_.CountText()));
 }
 
 void ProgressDialog::GiveOwnerBack() {

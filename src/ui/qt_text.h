@@ -1,6 +1,7 @@
 #pragma once
-// The one bridge from the program's texts (Tr pairs and UTF-8 strings) to QString.
+// The one bridge between the program's texts (Tr pairs and UTF-8 strings) and QString.
 #include <QString>
+#include <string>
 #include <string_view>
 
 #include "core/texts.h"
@@ -15,6 +16,11 @@ inline QString T(const char* french, const char* english) {
 // A UTF-8 text made by the layers below (formatted messages, box labels ...).
 inline QString Q(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+// What the operator typed, as UTF-8 for the layers below.
+inline std::string StdText(const QString& text) {
+    return text.toStdString();
 }
 
 }  // namespace winorvex

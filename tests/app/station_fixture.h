@@ -28,6 +28,7 @@
 #include "detections/result_list.h"
 #include "reader/station_recorders.h"
 #include "simulator.h"
+#include "support/qt_wait.h"
 #include "support/scripted_prompt.h"
 #include "support/test_support.h"
 
@@ -124,13 +125,7 @@ protected:
 
     static bool Pump(const std::function<bool()>& done,
                      std::chrono::milliseconds deadline = std::chrono::milliseconds(10000)) {
-        const auto end = std::chrono::steady_clock::now() + deadline;
-        for (;;) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            if (done()) return true;
-            if (std::chrono::steady_clock::now() >= end) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
+        return PumpEventsUntil(done, deadline);
     }
 
     std::string LogText() const { return ReadWholeFile(GetLogFilePath()); }

@@ -10,6 +10,7 @@
 #include "core/log_fixture.h"
 #include "core/station_events.h"
 #include "core/station_settings.h"
+#include "support/recording_station_events.h"
 
 namespace winorvex::test {
 namespace {
@@ -39,12 +40,6 @@ protected:
 
     ScratchDir data_;
     int savedSendNumbers_ = 0;
-};
-
-class AlertSink : public NullStationEventSink {
-public:
-    void OnAlert(const AlertEvent& event) override { alerts.push_back(event); }
-    std::vector<AlertEvent> alerts;
 };
 
 TEST_F(ChipTableReportTest, TheLoadMessageStaysAndALineCountsTakenAndRejected) {
@@ -86,11 +81,11 @@ TEST_F(ChipTableReportTest, FilesThatWereNotReadGiveNoCountLine) {
 TEST_F(ChipTableReportTest, AnEmptyTableWhileChipsAreTranslatedRaisesOneAlertWithItsMessageBox) {
     Settings().sendNumbers = 1;
     ClearChipTable();
-    AlertSink sink;
+    RecordingStationEvents sink;
     EXPECT_TRUE(AlertIfEveryReadRefused(&sink));
-    ASSERT_EQ(sink.alerts.size(), 1u);
-    EXPECT_EQ(sink.alerts[0].text, "no chip translation table: every read will be refused");
-    EXPECT_TRUE(sink.alerts[0].withMessageBox);
+    ASSERT_EQ(sink.AlertCount(), 1u);
+    EXPECT_EQ(sink.Alerts()[0].text, "no chip translation table: every read will be refused");
+    EXPECT_TRUE(sink.Alerts()[0].withMessageBox);
 
     // A file that loads but gives no entry is just as empty.
     Load("no numbers here\n");
@@ -103,7 +98,7 @@ TEST_F(ChipTableReportTest, AnEmptyTableWhileChipsAreTranslatedRaisesOneAlertWit
     ClearChipTable();
     Settings().sendNumbers = 0;  // chips shown as they are: nothing is refused
     EXPECT_FALSE(AlertIfEveryReadRefused(&sink));
-    EXPECT_EQ(sink.alerts.size(), 2u);
+    EXPECT_EQ(sink.AlertCount(), 2u);
 
     // With no station the alert is a level-0 log line.
     Settings().sendNumbers = 1;

@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 
 #include "store_fixture.h"
 
@@ -18,37 +17,6 @@ namespace winorvex::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-class AlertRecorder : public NullStationEventSink, public SoundPlayer {
-public:
-    void OnAlert(const AlertEvent& event) override {
-        std::lock_guard lock(mutex_);
-        alerts_.push_back(event);
-    }
-    void Play(StationSound sound) override {
-        std::lock_guard lock(mutex_);
-        if (sound == StationSound::LinkAlarm) ++alarms_;
-    }
-    std::vector<AlertEvent> Alerts() const {
-        std::lock_guard lock(mutex_);
-        return alerts_;
-    }
-    std::size_t Count() const { return Alerts().size(); }
-    int Alarms() const {
-        std::lock_guard lock(mutex_);
-        return alarms_;
-    }
-    int MessageBoxes() const {
-        int boxes = 0;
-        for (const AlertEvent& alert : Alerts()) boxes += alert.withMessageBox ? 1 : 0;
-        return boxes;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<AlertEvent> alerts_;
-    int alarms_ = 0;
-};
 
 // The injected fault: while armed, writes take `gRoom` more bytes in all, then fail with `gError`.
 std::atomic<bool> gArmed{false};
@@ -111,7 +79,7 @@ protected:
 
     std::string Path(const std::string& name) const { return (scratch_.path() / name).string(); }
 
-    AlertRecorder recorder_;
+    RecordingStationEvents recorder_;
 };
 
 TEST_F(DetectionFileFaultTest, ShortWriteThenErrorsRaiseTheAlarmAndRecoveryAppendsEveryLineOnceInOrder) {
@@ -124,18 +92,18 @@ TEST_F(DetectionFileFaultTest, ShortWriteThenErrorsRaiseTheAlarmAndRecoveryAppen
     Arm(10, ENOSPC);
     Record(4, 10);
     EXPECT_EQ(CountActiveResults(), 10u) << "recording goes on";
-    ASSERT_TRUE(WaitFor([&] { return recorder_.Count() >= 1; }));
+    ASSERT_TRUE(WaitFor([&] { return recorder_.AlertCount() >= 1; }));
     const AlertEvent first = recorder_.Alerts()[0];
     EXPECT_TRUE(first.withMessageBox);
     EXPECT_NE(first.text.find(path), std::string::npos) << first.text;
     EXPECT_NE(first.text.find("No space left on device"), std::string::npos) << first.text;
-    EXPECT_GE(recorder_.Alarms(), 1);
+    EXPECT_GE(recorder_.Count(StationSound::LinkAlarm), 1);
     EXPECT_TRUE(IsDetectionFileFailing());
     EXPECT_EQ(DetectionFileWaitingLines(), 7u);  // the rest of line 4 and lines 5 to 10
     EXPECT_EQ(ReadWholeFile(path).size(), healthySize + 10);
 
     // While it lasts: reminders without a message box, and the retries change nothing.
-    ASSERT_TRUE(WaitFor([&] { return recorder_.Count() >= 2; }));
+    ASSERT_TRUE(WaitFor([&] { return recorder_.AlertCount() >= 2; }));
     const AlertEvent reminder = recorder_.Alerts()[1];
     EXPECT_FALSE(reminder.withMessageBox);
     EXPECT_NE(reminder.text.find("still cannot be written (No space left on device): 7 lines waiting"),
@@ -216,7 +184,7 @@ TEST_F(DetectionFileFaultTest, AFileThatCannotBeOpenedIsWrittenWholeOnceItCanBe)
     const std::string path = (folder / "x.dat").string();
     OpenDetectionFile(path);
     Record(1, 3);
-    ASSERT_TRUE(WaitFor([&] { return recorder_.Count() >= 1; }));
+    ASSERT_TRUE(WaitFor([&] { return recorder_.AlertCount() >= 1; }));
     const AlertEvent alert = recorder_.Alerts()[0];
     EXPECT_TRUE(alert.withMessageBox);
     EXPECT_NE(alert.text.find("cannot be opened (No such file or directory)"), std::string::npos) << alert.text;
@@ -235,7 +203,7 @@ TEST_F(DetectionFileFaultTest, AFileRemovedOrRenamedIsCreatedAgainWithEveryDetec
 
     std::filesystem::remove(path);
     ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(path) && ReadWholeFile(path) == Expected(3); }));
-    ASSERT_TRUE(WaitFor([&] { return recorder_.Count() >= 1; }));
+    ASSERT_TRUE(WaitFor([&] { return recorder_.AlertCount() >= 1; }));
     const AlertEvent alert = recorder_.Alerts()[0];
     EXPECT_TRUE(alert.withMessageBox);
     EXPECT_NE(alert.text.find(path + " was removed or renamed"), std::string::npos) << alert.text;
@@ -310,7 +278,7 @@ TEST_F(DetectionFileFaultTest, DISABLED_ChildUnderAFileSizeLimit) {
 
     OpenDetectionFile(path);
     Record(1, 100);
-    ASSERT_TRUE(WaitFor([&] { return recorder_.Count() >= 1; }));
+    ASSERT_TRUE(WaitFor([&] { return recorder_.AlertCount() >= 1; }));
     EXPECT_NE(recorder_.Alerts()[0].text.find("File too large"), std::string::npos) << recorder_.Alerts()[0].text;
     const std::string cut = ReadWholeFile(path);
     EXPECT_EQ(cut.size(), limit.rlim_cur);

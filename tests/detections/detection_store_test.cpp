@@ -44,20 +44,20 @@ TEST_F(DetectionStoreTest, ExportWritesActiveRecordsWithTheirOwnOrdinals) {
     SetResultActive(second.serial, false);
 
     const std::string path = scratch_.WriteFile("WinORVEX.rix", "an older export that is longer than the new one\r\n");
-    RecordingStoreEvents events;
+    RecordingStationEvents events;
     ASSERT_TRUE(ExportAllDetections(path, &events));
     EXPECT_EQ(ReadWholeFile(path),
               "1\t31\t101\t1\t10:00:00.25\t1\r\n"
               "2\t31\t103\t1\t10:00:02.00\t1\r\n"
               "3\t32\t104\t1\t1716000000.5\t2\r\n");
-    EXPECT_EQ(events.completionSounds, 1);
+    EXPECT_EQ(events.Count(StationSound::Completion), 1);
     EXPECT_NE(LogText().find("+ Detections exported in file [" + path + "]"), std::string::npos);
     EXPECT_TRUE(LeftoversIn(scratch_.path()).empty());
 }
 
 TEST_F(DetectionStoreTest, FailedExportIsNotReportedAsDoneAndLeavesNoTrace) {
     AddDaily("31", "101", CChrono(36000, 0), false);
-    RecordingStoreEvents events;
+    RecordingStationEvents events;
 
     // The target is a folder: the file is written aside but cannot take its place.
     const fs::path folderTarget = scratch_.path() / "target";
@@ -70,7 +70,7 @@ TEST_F(DetectionStoreTest, FailedExportIsNotReportedAsDoneAndLeavesNoTrace) {
     EXPECT_FALSE(ExportAllDetections(missing, &events));
     EXPECT_FALSE(ExportAllDetections("", &events));
 
-    EXPECT_EQ(events.completionSounds, 0);
+    EXPECT_EQ(events.Count(StationSound::Completion), 0);
     const std::string log = LogText();
     EXPECT_EQ(log.find("+ Detections exported"), std::string::npos);
     EXPECT_NE(log.find("Error writing export file " + folderTarget.string()), std::string::npos);
@@ -81,7 +81,7 @@ TEST_F(DetectionStoreTest, FailedExportIsNotReportedAsDoneAndLeavesNoTrace) {
 TEST_F(DetectionStoreTest, ForgetAllButtonDoesNothingWithoutActiveRecordOrWithoutYes) {
     const auto only = AddDaily("31", "101", CChrono(36000, 0), false);
     SetResultActive(only.serial, false);
-    RecordingStoreEvents events;
+    RecordingStationEvents events;
 
     ScriptedPrompt yes(true);
     EXPECT_FALSE(RequestForgetAllDetections(yes, &events, &events));
@@ -96,7 +96,7 @@ TEST_F(DetectionStoreTest, ForgetAllButtonDoesNothingWithoutActiveRecordOrWithou
     EXPECT_NE(no.questions[0].find("ALL RECORDED TIMES WILL BE LOST"), std::string::npos);
     EXPECT_FALSE(no.defaults[0]) << "No must be the default answer";
     EXPECT_EQ(ResultCount(), 1u);
-    EXPECT_EQ(events.countRefreshes + events.completionSounds, 0);
+    EXPECT_EQ(events.CountRefreshes() + events.Count(StationSound::Completion), 0);
 }
 
 TEST_F(DetectionStoreTest, ForgetAllEmptiesEverythingAndStartsANewDetectionFile) {
@@ -113,13 +113,13 @@ TEST_F(DetectionStoreTest, ForgetAllEmptiesEverythingAndStartsANewDetectionFile)
     lastReads.Touch("058001", CChrono(36000, 0), previous);
     ASSERT_EQ(lastReads.Count(), 1u);
 
-    RecordingStoreEvents events;
+    RecordingStationEvents events;
     ScriptedPrompt yes(true);
     ASSERT_TRUE(RequestForgetAllDetections(yes, &events, &events));
 
     EXPECT_EQ(ResultCount(), 0u);
-    EXPECT_GE(events.countRefreshes, 1);
-    EXPECT_EQ(events.completionSounds, 1);
+    EXPECT_GE(events.CountRefreshes(), 1);
+    EXPECT_EQ(events.Count(StationSound::Completion), 1);
     EXPECT_EQ(lastReads.Count(), 0u);
     EXPECT_TRUE(DrainDetectionsPaneQueue().lines.empty());
 

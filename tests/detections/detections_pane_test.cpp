@@ -165,7 +165,7 @@ TEST_F(DetectionsPaneTest, RemovingAndRestoringChangesFlagsButNeverTheFile) {
     const auto a = AddDaily("31", "101", CChrono(36000, 0));
     const auto b = AddDaily("31", "102", CChrono(36001, 0));
     const std::string fileBefore = ReadWholeFile(path);
-    RecordingStoreEvents events;
+    RecordingStationEvents events;
 
     ScriptedPrompt no(false);
     EXPECT_EQ(RemoveOrRestoreSelection(true, {a.serial, b.serial}, no, &events), 0u);
@@ -175,7 +175,7 @@ TEST_F(DetectionsPaneTest, RemovingAndRestoringChangesFlagsButNeverTheFile) {
     ScriptedPrompt yes(true);
     EXPECT_EQ(RemoveOrRestoreSelection(true, {b.serial}, yes, &events), 1u);
     EXPECT_EQ(CountActiveResults(), 1u);
-    EXPECT_EQ(events.countRefreshes, 1);
+    EXPECT_EQ(events.CountRefreshes(), 1);
     ASSERT_EQ(yes.questions.size(), 1u);
     EXPECT_EQ(yes.questions[0], "Remove detection 10:00:01.00 of runner 102 ?");
 

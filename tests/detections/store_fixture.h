@@ -16,20 +16,10 @@
 #include "detections/detection_store.h"
 #include "detections/detections_pane.h"
 #include "detections/result_list.h"
+#include "support/recording_station_events.h"
 #include "support/test_support.h"
 
 namespace winorvex::test {
-
-// The station's side of the store operations: the count refreshes it is told of and the sounds.
-class RecordingStoreEvents : public NullStationEventSink, public SoundPlayer {
-public:
-    void OnRecordedCountChanged() override { ++countRefreshes; }
-    void Play(StationSound sound) override {
-        if (sound == StationSound::Completion) ++completionSounds;
-    }
-    int countRefreshes = 0;
-    int completionSounds = 0;
-};
 
 // Answers every question with a fixed answer and remembers what was asked.
 class ScriptedPrompt : public OperatorPrompt {

@@ -57,7 +57,7 @@ protected:
 
     test::ScratchDir scratch_;
     RecordingObserver observer_;
-    RecordingSounds sounds_;
+    RecordingStationEvents sounds_;
 };
 
 TEST(RixOutputPath, AppendsUnlessAlreadyRix) {
@@ -84,7 +84,7 @@ TEST_F(ImportOutputTest, ImportAddsDayCorrectionToTheDailyTimeOnly) {
     EXPECT_EQ(records[1].timeText, "49:00:05.25");
     EXPECT_EQ(records[2].bib, "7");
     EXPECT_EQ(observer_.countRefreshes, 1);
-    EXPECT_EQ(sounds_.played, std::vector<StationSound>{StationSound::Completion});
+    EXPECT_EQ(sounds_.Sounds(), std::vector<StationSound>{StationSound::Completion});
     CloseDetectionFile();
     EXPECT_EQ(test::ReadWholeFile(detectionFile), "") << "imported detections stay out of the detection file";
 
@@ -126,7 +126,7 @@ TEST_F(ImportOutputTest, SaveWritesCrLfLinesWithTheDailyTime) {
               "3\tC12\t7\t1\t26:00:00.99\t1\r\n");
     EXPECT_EQ(CountActiveResults(), 0u);
     EXPECT_EQ(LogTexts().back(), "+++ File saved");
-    EXPECT_EQ(sounds_.played, std::vector<StationSound>{StationSound::Completion});
+    EXPECT_EQ(sounds_.Sounds(), std::vector<StationSound>{StationSound::Completion});
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_NE(info.st_mode & S_IRGRP, 0u) << "an ordinary file, not a private temporary";
@@ -151,7 +151,7 @@ TEST_F(ImportOutputTest, SaveThatCannotCompleteKeepsTheOldFile) {
         ::chmod(folder.c_str(), 0700);
         EXPECT_FALSE(result.completed);
         EXPECT_NE(result.error.find("Error creating file " + path), std::string::npos) << result.error;
-        EXPECT_TRUE(sounds_.played.empty());
+        EXPECT_TRUE(sounds_.Sounds().empty());
     }
     EXPECT_EQ(test::ReadWholeFile(path), "old contents\r\n");
     int entries = 0;
@@ -183,7 +183,7 @@ TEST_F(ImportOutputTest, WriteErrorIsReportedAndKeepsTheOldFile) {
 TEST_F(ImportOutputTest, NeitherResultOnlyPlaysTheCompletionSound) {
     const ImportRunResult result = RunImportOrder(ImportOrder{}, ThreeReads(), false, observer_, &sounds_);
     EXPECT_FALSE(result.completed);
-    EXPECT_EQ(sounds_.played, std::vector<StationSound>{StationSound::Completion});
+    EXPECT_EQ(sounds_.Sounds(), std::vector<StationSound>{StationSound::Completion});
     EXPECT_TRUE(LogTexts().empty());
     EXPECT_EQ(CountActiveResults(), 0u);
 }

@@ -13,6 +13,7 @@
 #include "core/station_events.h"
 #include "import/import_observer.h"
 #include "import/log_search.h"
+#include "support/recording_station_events.h"
 
 namespace winorvex::import_test {
 
@@ -85,11 +86,7 @@ public:
     }
 };
 
-class RecordingSounds : public SoundPlayer {
-public:
-    std::vector<StationSound> played;
-    void Play(StationSound sound) override { played.push_back(sound); }
-};
+using test::RecordingStationEvents;
 
 // Translation off, no extended status, abnormal events shown, today 20 May 2024.
 inline LogSearchSettings PlainSettings() {

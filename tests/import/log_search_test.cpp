@@ -22,7 +22,7 @@ protected:
 
     LogSearchResult Run(const LogSearchRequest& request) {
         observer_ = RecordingObserver{};
-        sounds_ = RecordingSounds{};
+        sounds_.Clear();
         return SearchReaderLog(request, settings_, observer_, &sounds_);
     }
     LogSearchResult RunDay(const std::string& log) {
@@ -39,7 +39,7 @@ protected:
     test::ScratchDir scratch_;
     LogSearchSettings settings_ = PlainSettings();
     RecordingObserver observer_;
-    RecordingSounds sounds_;
+    RecordingStationEvents sounds_;
 };
 
 TEST_F(LogSearchTest, WindowOfOneInstantKeepsOnlyItsFirstHundredth) {
@@ -105,7 +105,7 @@ TEST_F(LogSearchTest, TranslationWithAnEmptyTable) {
     EXPECT_TRUE(observer_.Has("+ Unknown chip [058000000001]. Detection discarded!"));
     EXPECT_TRUE(observer_.Has("* 2 detections rejected: unknown chips"));
     EXPECT_TRUE(observer_.Has("* 2 chips not found in ORVEXTABLE.DTB:   058000000001  058000000002"));
-    EXPECT_EQ(sounds_.played, std::vector<StationSound>{StationSound::Warning});
+    EXPECT_EQ(sounds_.Sounds(), std::vector<StationSound>{StationSound::Warning});
 
     settings_.ignoreUnknownTags = false;
     result = RunDay(log);
@@ -150,7 +150,7 @@ TEST_F(LogSearchTest, TwoDaysSummaries) {
     };
     EXPECT_EQ(observer_.information, expected);
     EXPECT_EQ(result.found.size(), 2u) << "only the picked date's window";
-    EXPECT_TRUE(sounds_.played.empty());
+    EXPECT_TRUE(sounds_.Sounds().empty());
 }
 
 TEST_F(LogSearchTest, AReadOnADayThatDoesNotExistCountsForTheDayItRollsInto) {

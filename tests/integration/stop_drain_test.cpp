@@ -9,6 +9,7 @@
 
 #include "integration/box_station_fixture.h"
 #include "reader/box_worker.h"
+#include "support/test_support.h"
 
 namespace winorvex::test {
 namespace {
@@ -19,8 +20,7 @@ using namespace std::chrono_literals;
 std::atomic<bool> gGateOpen{true};
 
 ssize_t GatedWrite(int fd, const void* data, std::size_t length) {
-    const auto end = std::chrono::steady_clock::now() + 10s;
-    while (!gGateOpen.load() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(1ms);
+    WaitFor([] { return gGateOpen.load(); }, 10s);
     return ::write(fd, data, length);
 }
 
@@ -49,10 +49,7 @@ TEST_F(BoxStationTest, AStopRecordsEveryLineTheReaderHadAlreadySent) {
 
     // The operator disconnects; the worker is let go only once the stop was asked for.
     std::thread release([&] {
-        const auto end = std::chrono::steady_clock::now() + 10s;
-        while (!manager.Box(1).IsStopRequested() && std::chrono::steady_clock::now() < end) {
-            std::this_thread::sleep_for(1ms);
-        }
+        WaitFor([&] { return manager.Box(1).IsStopRequested(); }, 10s);
         gGateOpen = true;
     });
     manager.StopAllBoxThreads();

@@ -20,6 +20,7 @@
 #include "core/station_settings.h"
 #include "core/texts.h"
 #include "reader/box_manager.h"
+#include "support/qt_wait.h"
 #include "support/scripted_prompt.h"
 #include "support/test_support.h"
 #include "ui/config_advanced_dialog.h"
@@ -32,13 +33,7 @@ namespace winorvex::test {
 namespace {
 
 bool Pump(const std::function<bool()>& done, std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    for (;;) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (done()) return true;
-        if (std::chrono::steady_clock::now() >= end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    return PumpEventsUntil(done, deadline);
 }
 
 class DialogsTest : public ::testing::Test {

@@ -20,9 +20,9 @@
 #include "import/import_test_helpers.h"
 #include "pyftpd_server.h"
 #include "reader/box_manager.h"
-#include "ui/ftp_tty_log_dialog.h"
-#include "ui/handheld_download_dialog.h"
-#include "ui/import_dialog.h"
+#include "ui/dlg_ftp_tty_log.h"
+#include "ui/dlg_handheld_download.h"
+#include "ui/dlg_import_elite.h"
 #include "ui/progress_dialog.h"
 
 namespace winorvex::test {

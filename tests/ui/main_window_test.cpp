@@ -26,6 +26,7 @@
 #include "core/texts.h"
 #include "detections/detections_pane.h"
 #include "detections/result_list.h"
+#include "support/recording_station_events.h"
 #include "support/test_support.h"
 #include "ui/detections_view.h"
 #include "ui/log_view.h"
@@ -45,14 +46,6 @@ public:
     std::vector<std::string> questions;
     std::vector<std::string> warnings;
     std::vector<std::string> informations;
-};
-
-class CountingSounds : public SoundPlayer {
-public:
-    void Play(StationSound sound) override {
-        if (sound == StationSound::Quit) ++quitSounds;
-    }
-    int quitSounds = 0;
 };
 
 class NoKeys : public KeyboardState {
@@ -117,7 +110,7 @@ protected:
 
     test::ScratchDir scratch_;
     AnswerPrompt prompt_;
-    CountingSounds sounds_;
+    test::RecordingStationEvents sounds_;
     NoKeys keys_;
     StationServices services_;
     std::unique_ptr<Station> station_;
@@ -172,7 +165,7 @@ TEST_F(MainWindowTest, EscapeAndTheCloseBoxRunTheExitProcedure) {
     QTest::keyClick(window_.get(), Qt::Key_Escape);
     ASSERT_EQ(prompt_.questions.size(), 1u);
     EXPECT_EQ(prompt_.questions[0], "Souhaitez vraiment quitter le module d'acquisition ?");
-    EXPECT_EQ(sounds_.quitSounds, 1);
+    EXPECT_EQ(sounds_.Count(StationSound::Quit), 1);
     EXPECT_TRUE(window_->isVisible());
     EXPECT_FALSE(station_->Exiting());
 

@@ -1,6 +1,6 @@
 // The export window, the re-setting window and the FTP servers window over a scratch data folder,
 // driven through their widgets on the offscreen platform.
-#include "ui/export_dialog.h"
+#include "ui/dlg_export_detection_lines.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -19,8 +19,8 @@
 
 #include "export/export_fixture.h"
 #include "export/time_texts.h"
-#include "ui/ftp_servers_dialog.h"
-#include "ui/recalage_dialog.h"
+#include "ui/dlg_ftp_servers.h"
+#include "ui/dlg_recalage.h"
 
 namespace winorvex::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/ftp_tty_log_dialog.h"
+#include "ui/dlg_ftp_tty_log.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,7 +19,6 @@
 #include "reader/box_manager.h"
 #include "reader/side_channel.h"
 #include "ui/qt_text.h"
-#include "ui/ui_text.h"
 
 namespace winorvex {
 

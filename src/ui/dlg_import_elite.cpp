@@ -1,8 +1,7 @@
-#include "ui/import_dialog.h"
+#include "ui/dlg_import_elite.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QCursor>
 #include <QDateEdit>
 #include <QFileDialog>
@@ -19,21 +18,20 @@
 #include <QVBoxLayout>
 
 #include "app/download_boxes.h"
+#include "app/import_order_run.h"
 #include "app/import_runner.h"
 #include "app/progress.h"
 #include "app/station.h"
 #include "core/station_events.h"
-#include "core/station_settings.h"
 #include "core/text_format.h"
 #include "import/import_choices.h"
 #include "import/import_dialog_model.h"
 #include "reader/box_manager.h"
 #include "ui/config_dialog.h"
-#include "ui/ftp_tty_log_dialog.h"
-#include "ui/handheld_download_dialog.h"
+#include "ui/dlg_ftp_tty_log.h"
+#include "ui/dlg_handheld_download.h"
 #include "ui/progress_dialog.h"
 #include "ui/qt_text.h"
-#include "ui/ui_text.h"
 
 namespace winorvex {
 
@@ -424,60 +422,16 @@ void CDlgImportElite::done(int result) {
     QDialog::done(result);
 }
 
-namespace {
-
-// One order's run: its runner and its progress window, gone once the order is carried out.
-class ImportOrderRun : public QObject {
-public:
-    // Owned by the window when there is one (it goes before the station), else by the station;
-    // the end of the event loop stops the run before either goes.
-    ImportOrderRun(QWidget* owner, Station& station)
-        : QObject(owner != nullptr ? static_cast<QObject*>(owner) : &station), station_(station), owner_(owner) {
-        if (QCoreApplication* app = QCoreApplication::instance()) {
-            connect(app, &QCoreApplication::aboutToQuit, this, [this] {
-                progress_.reset();
-                if (runner_) runner_->StopAndWait();
-            });
-        }
-    }
-    ~ImportOrderRun() override {
-        progress_.reset();
-        runner_.reset();
-    }
-
-    void Start(const ImportOrder& order, const FoundDetections& found) {
-        runner_ = std::make_unique<ImportRunner>(station_.Sounds(), &station_.Events());
-        connect(runner_.get(), &ImportRunner::orderFinished, this, [this] {
-            progress_.reset();
-            const std::string error = runner_->OrderResult().error;
-            if (!error.empty()) station_.Prompt().Warn(error);
-            deleteLater();
-        });
-        runner_->StartOrder(order, found, Settings().absClock.load() != 0);
-        if (!station_.Headless()) {
-            progress_ = std::make_unique<ProgressDialog>(*runner_->Progress());
-            progress_->Create(owner_);
-        }
-    }
-
-private:
-    Station& station_;
-    QPointer<QWidget> owner_;
-    std::unique_ptr<ImportRunner> runner_;
-    std::unique_ptr<ProgressDialog> progress_;
-};
-
-}  // namespace
-
 QObject* StartImportOrder(QWidget* owner, Station& station, const ImportOrder& order, const FoundDetections& found) {
-    if (order.action == ImportAction::None) {
-        if (SoundPlayer* sounds = station.Sounds()) sounds->Play(StationSound::Completion);
-        return nullptr;
-    }
-    auto run = std::make_unique<ImportOrderRun>(owner, station);
-    run->Start(order, found);
-    // Owned by its QObject parent from here on; it deletes itself when done.
-    return run.release();
+    const ImportOrderServices services{station.Sounds(), &station.Events(), &station.Prompt(), station.Headless()};
+    QPointer<QWidget> progressOwner(owner);
+    auto progressWindow = [progressOwner](ProgressState& state) -> std::unique_ptr<QObject> {
+        auto window = std::make_unique<ProgressDialog>(state);
+        window->Create(progressOwner);
+        return window;
+    };
+    QObject* parent = owner != nullptr ? static_cast<QObject*>(owner) : &station;
+    return StartImportOrderRun(parent, services, progressWindow, order, found);
 }
 
 void RunImportDialog(QWidget* parent, Station& station) {

@@ -1,4 +1,4 @@
-#include "ui/ftp_servers_dialog.h"
+#include "ui/dlg_ftp_servers.h"
 
 #include <QFormLayout>
 #include <QGroupBox>
@@ -20,11 +20,6 @@ namespace {
 constexpr std::array<FtpServerField, 5> kFields = {FtpServerField::Label, FtpServerField::Site, FtpServerField::User,
                                                    FtpServerField::Password, FtpServerField::Directory};
 
-// The dialog's own texts are French only: they come as UTF-8 from the editor's header.
-QString Own(const char* text) {
-    return QString::fromUtf8(text);
-}
-
 }  // namespace
 
 CDlgFtpServers::CDlgFtpServers(const std::vector<std::string>& selectedLabels, std::string path, QWidget* parent,
@@ -35,21 +30,21 @@ CDlgFtpServers::CDlgFtpServers(const std::vector<std::string>& selectedLabels, s
         ownPrompt_ = std::make_unique<MessageBoxPrompt>(this);
         prompt_ = ownPrompt_.get();
     }
-    setWindowTitle(Own(d::kTitle));
+    setWindowTitle(Q(d::kTitle));
     auto* layout = new QHBoxLayout(this);
 
     auto* left = new QVBoxLayout();
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("servers"));
-    list_->setAccessibleName(Own(d::kListColumn));
+    list_->setAccessibleName(Q(d::kListColumn));
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     left->addWidget(list_);
     auto* bottom = new QHBoxLayout();
     view_ = new QPushButton(this);
-    ok_ = new QPushButton(Own(d::kOk), this);
+    ok_ = new QPushButton(Q(d::kOk), this);
     ok_->setDefault(true);
-    auto* cancel = new QPushButton(Own(d::kCancel), this);
+    auto* cancel = new QPushButton(Q(d::kCancel), this);
     bottom->addWidget(view_);
     bottom->addStretch();
     bottom->addWidget(ok_);
@@ -57,7 +52,7 @@ CDlgFtpServers::CDlgFtpServers(const std::vector<std::string>& selectedLabels, s
     left->addLayout(bottom);
     layout->addLayout(left);
 
-    group_ = new QGroupBox(Own(d::kGroup), this);
+    group_ = new QGroupBox(Q(d::kGroup), this);
     auto* groupLayout = new QVBoxLayout(group_);
     auto* form = new QFormLayout();
     const std::array<const char*, 5> captions = {d::kLabelCaption, d::kSiteCaption, d::kUserCaption,
@@ -65,7 +60,7 @@ CDlgFtpServers::CDlgFtpServers(const std::vector<std::string>& selectedLabels, s
     for (std::size_t i = 0; i < kFields.size(); ++i) {
         auto* edit = new QLineEdit(group_);
         fields_[i] = edit;
-        form->addRow(Own(captions[i]), edit);
+        form->addRow(Q(captions[i]), edit);
         const FtpServerField field = kFields[i];
         connect(edit, &QLineEdit::textEdited, this,
                 [this, field](const QString& text) { editor_.SetField(field, text.toStdString()); });
@@ -73,16 +68,16 @@ CDlgFtpServers::CDlgFtpServers(const std::vector<std::string>& selectedLabels, s
     Field(FtpServerField::Password)->setEchoMode(QLineEdit::Password);
     groupLayout->addLayout(form);
     auto* listButtons = new QHBoxLayout();
-    add_ = new QPushButton(Own(d::kAdd), group_);
-    remove_ = new QPushButton(Own(d::kRemove), group_);
-    modify_ = new QPushButton(Own(d::kModify), group_);
+    add_ = new QPushButton(Q(d::kAdd), group_);
+    remove_ = new QPushButton(Q(d::kRemove), group_);
+    modify_ = new QPushButton(Q(d::kModify), group_);
     listButtons->addWidget(add_);
     listButtons->addWidget(remove_);
     listButtons->addWidget(modify_);
     groupLayout->addLayout(listButtons);
     auto* editButtons = new QHBoxLayout();
-    validate_ = new QPushButton(Own(d::kValidateEdit), group_);
-    cancelEdit_ = new QPushButton(Own(d::kCancelEdit), group_);
+    validate_ = new QPushButton(Q(d::kValidateEdit), group_);
+    cancelEdit_ = new QPushButton(Q(d::kCancelEdit), group_);
     editButtons->addWidget(validate_);
     editButtons->addWidget(cancelEdit_);
     groupLayout->addLayout(editButtons);
@@ -157,7 +152,7 @@ void CDlgFtpServers::UpdateState() {
     // Outside editing the fields only show the selected server: what is typed there would be lost.
     for (QLineEdit* edit : fields_) edit->setReadOnly(!editing);
     group_->setVisible(editor_.FullView());
-    view_->setText(Own(editor_.ViewButtonText()));
+    view_->setText(Q(editor_.ViewButtonText()));
     if (editing) {
         QLineEdit* focus = Field(editor_.Focus());
         focus->setFocus();

@@ -1,4 +1,4 @@
-#include "ui/export_dialog.h"
+#include "ui/dlg_export_detection_lines.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -17,9 +17,9 @@
 
 #include "app/station.h"
 #include "export/periodic_export.h"
-#include "ui/ftp_servers_dialog.h"
+#include "ui/dlg_ftp_servers.h"
+#include "ui/dlg_recalage.h"
 #include "ui/qt_text.h"
-#include "ui/recalage_dialog.h"
 
 namespace winorvex {
 

@@ -1,7 +1,7 @@
 // The reader-log import dialog over a real station: its opening state, a search run off the
 // station thread with its progress window, the Import and Save buttons, the marker menus and the
 // operator's stop.
-#include "ui/import_dialog.h"
+#include "ui/dlg_import_elite.h"
 
 #include <QAction>
 #include <QCheckBox>

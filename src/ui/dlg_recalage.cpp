@@ -1,4 +1,4 @@
-#include "ui/recalage_dialog.h"
+#include "ui/dlg_recalage.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "ui/handheld_download_dialog.h"
+#include "ui/dlg_handheld_download.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -13,7 +13,6 @@
 #include "core/settings.h"
 #include "core/station_events.h"
 #include "ui/qt_text.h"
-#include "ui/ui_text.h"
 
 namespace winorvex {
 
