@@ -17,9 +17,11 @@
 #include <vector>
 
 #include "app/command_dispatch.h"
+#include "app/control_ids.h"
 #include "app/single_instance.h"
 #include "app/station_services.h"
 #include "reader/box_status.h"
+#include "results_link/link_state_reaction.h"
 
 namespace winorvex {
 
@@ -226,7 +228,7 @@ private:
     bool exiting_ = false;
     bool voice_ = false;         // Scroll Lock was on at initialisation and an engine exists
     bool directWanted_ = false;  // the direct-connection button is down
-    int directImage_ = 135;
+    int directImage_ = static_cast<int>(winorvex::DirectButtonImage::Off);
     // Headless: the link is wanted again after a loss (nobody can press the button there).
     bool directRewanted_ = false;
     bool directStoppedByVersion_ = false;
@@ -244,13 +246,13 @@ private:
     QString runnerRank_;
     QString runnerTime_;
 
-    QTimer dayOffsetTimer_;      // 33861
-    QTimer statusRefreshTimer_;  // 17732
+    QTimer dayOffsetTimer_;      // kTimerDayOffset
+    QTimer statusRefreshTimer_;  // kTimerStatusRefresh
     QTimer paneTimer_;           // drains the panes' queues a few times a second
-    QTimer pingTimer_;           // 34137
-    QTimer informationTimer_;    // 34146
-    QTimer versionTimer_;        // 8583
-    QTimer exportTimer_;         // 34966
+    QTimer pingTimer_;           // kTimerPing
+    QTimer informationTimer_;    // kTimerInformation
+    QTimer versionTimer_;        // kTimerVersionCheck
+    QTimer exportTimer_;         // kTimerExportCheck
     QTimer directRetryTimer_;    // headless: the link wanted again after a loss
     bool countRefreshPending_ = false;
 

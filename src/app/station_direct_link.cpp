@@ -27,7 +27,8 @@ void Station::HandleDirectLinkState(const DirectLinkStateEvent& event) {
     for (const ResultsLogLine& line : reaction.logLines) Log(line.level, line.text);
     if (!reaction.alertText.empty()) {
         ShowAlert(QString::fromStdString(reaction.alertText), false);
-        ShowBalloon(QString::fromUtf8(DirectLostBalloonTitle()), QString::fromStdString(reaction.alertText), 1003);
+        ShowBalloon(QString::fromUtf8(DirectLostBalloonTitle()), QString::fromStdString(reaction.alertText),
+                    kControlDirectConnection);
     }
     if (reaction.stopInformationTimer) informationTimer_.stop();
     // Nothing is sent again from here: the link itself starts after what KtORVEX has read.
@@ -80,7 +81,7 @@ void Station::DirectConnectionButton(bool down) {
     directWanted_ = down;
     directStoppedByVersion_ = false;
     directRetryTimer_.stop();
-    directImage_ = down ? 134 : 135;
+    directImage_ = static_cast<int>(down ? winorvex::DirectButtonImage::On : winorvex::DirectButtonImage::Off);
     if (down) {
         StartDirectLink();
     } else {
@@ -100,7 +101,7 @@ void Station::StopForIncompatibleVersion() {
     directWanted_ = false;
     directRetryTimer_.stop();
     link_->StopDirectConnection();
-    directImage_ = 135;
+    directImage_ = static_cast<int>(winorvex::DirectButtonImage::Off);
     emit directButtonChanged();
     services_.prompt->Warn(IncompatibleVersionText());
 }
