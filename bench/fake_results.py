@@ -44,6 +44,8 @@ def main():
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--log", required=True)
     parser.add_argument("--no-answers", action="store_true")
+    parser.add_argument("--skip-answers", default="", metavar="FROM:COUNT",
+                        help="leave COUNT detections unanswered from the FROM-th one read (1-based)")
     parser.add_argument("--rcvbuf", type=int, default=0, help="receive buffer of the accepted sockets")
     args = parser.parse_args()
 
@@ -65,6 +67,8 @@ def main():
     log = open(args.log, "ab", buffering=0)
     print(f"fake-results ready port={listener.getsockname()[1]}", flush=True)
 
+    skip_from, skip_count = (int(x) for x in args.skip_answers.split(":")) if args.skip_answers else (0, 0)
+    detections = 0
     client = None
     pending = b""
     while True:
@@ -102,9 +106,11 @@ def main():
                 line = raw.rstrip(b"\r")
                 if line.startswith(b"AddRixClock(") and line.endswith(b")"):
                     fields = line[len(b"AddRixClock("):-1].split(b"\t")
+                    detections += 1
+                    skipped = skip_from <= detections < skip_from + skip_count
                     if len(fields) < 5:
                         out.append(b"ERR:104")
-                    elif not args.no_answers:
+                    elif not args.no_answers and not skipped:
                         out.append(runner_record(fields))
                 elif line in ANSWERS:
                     out.append(ANSWERS[line])

@@ -174,8 +174,9 @@ def scenario(args, answers, build, scratch):
     fake = [os.path.join(HERE, "fake_results.py"), "--port", str(port)] + ([] if answers else ["--no-answers"])
     if args.rcvbuf > 0:
         fake += ["--rcvbuf", str(args.rcvbuf)]
+    first_only = ["--skip-answers", args.skip_answers] if args.skip_answers else []
     logs = [os.path.join(scratch, "results1.bytes"), os.path.join(scratch, "results2.bytes")]
-    first = spawn([sys.executable] + fake + ["--log", logs[0]], env, os.path.join(scratch, "results1.out"))
+    first = spawn([sys.executable] + fake + first_only + ["--log", logs[0]], env, os.path.join(scratch, "results1.out"))
     ready_line(os.path.join(scratch, "results1.out"), r"ready port=")
 
     ini = ["[Settings]", "GBoxReconnectSeconds=5", "[OrvexBoxes]"]
@@ -288,6 +289,8 @@ def main():
     parser.add_argument("--mode", choices=["answers", "no-answers", "both"], default="both")
     parser.add_argument("--rcvbuf", type=int, default=0,
                         help="small receive buffer at the results program: the station's send stalls and it drops the link")
+    parser.add_argument("--skip-answers", default="", metavar="FROM:COUNT",
+                        help="the first program leaves COUNT detections unanswered from its FROM-th one")
     parser.add_argument("--keep", action="store_true", help="keep the scratch folders")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
