@@ -39,7 +39,10 @@ void Station::HandleDirectLinkState(const DirectLinkStateEvent& event) {
         // Without windows nobody can press the button again: the link is wanted again shortly.
         if (options_.headless && wasWanted && !directStoppedByVersion_ && !exiting_) {
             const int seconds = std::max(1, Settings().directReconnectSeconds.load());
-            LogF(0, "+ KtORVEX : direct connection wanted again in %d s", seconds);
+            LogF(0,
+                 Tr("+ KtORVEX : connexion directe redemandée dans %d s",
+                    "+ KtORVEX : direct connection wanted again in %d s"),
+                 seconds);
             directWanted_ = true;
             directRetryTimer_.start(seconds * 1000);
         }
