@@ -61,6 +61,43 @@ void DetectionForwarder::ResetLocked(std::uint64_t generation) {
     order_.clear();
     cursor_ = written_ = answered_ = receivedMark_ = resume_ = 0;
     requests_.clear();
+    ClearChainsLocked(0);
+}
+
+void DetectionForwarder::ClearChainsLocked(std::size_t from) {
+    sent_.clear();
+    sent_.shrink_to_fit();
+    sentBase_ = pruned_ = from;
+    chains_.clear();
+}
+
+void DetectionForwarder::ChainLocked(int number) {
+    const auto index = static_cast<std::uint32_t>(sentBase_ + sent_.size());
+    sent_.push_back(Sent{number, kNoLine});
+    const auto [chain, added] = chains_.try_emplace(number, Chain{index, index});
+    if (added) return;
+    SentAt(chain->second.last).next = index;
+    chain->second.last = index;
+}
+
+void DetectionForwarder::PruneLocked(std::size_t steps) {
+    const std::size_t until = std::min(answered_, pruned_ + steps);
+    for (; pruned_ < until; ++pruned_) {
+        const Sent& sent = SentAt(pruned_);
+        const auto chain = chains_.find(sent.number);
+        // A lookup may have taken the chain past this line already.
+        if (chain == chains_.end() || chain->second.first != pruned_) continue;
+        if (sent.next == kNoLine) {
+            chains_.erase(chain);
+        } else {
+            chain->second.first = sent.next;
+        }
+    }
+    const std::size_t passed = pruned_ - sentBase_;
+    if (passed >= kAnswerWindow && 2 * passed >= sent_.size()) {
+        sent_.erase(sent_.begin(), sent_.begin() + static_cast<std::ptrdiff_t>(passed));
+        sentBase_ = pruned_;
+    }
 }
 
 void DetectionForwarder::OnRecorded(std::size_t position) {
@@ -91,6 +128,7 @@ void DetectionForwarder::BeginLink(const WakeEvent& wake) {
     // Without resending, the results program gets what is recorded from now on.
     cursor_ = resend_ ? std::min(resume_, order_.size()) : order_.size();
     written_ = answered_ = receivedMark_ = cursor_;
+    ClearChainsLocked(cursor_);
     answersOnLink_ = false;
     requests_.clear();
     wake_ = &wake;
@@ -110,6 +148,7 @@ std::size_t DetectionForwarder::FillBatch(std::string& out, std::vector<std::siz
         wakePending_ = false;
         if (!linked_ || cursor_ >= order_.size()) return 0;
         generation = generation_;
+        PruneLocked(kPruneSteps);
     }
     std::size_t added = 0;
     const bool current = VisitResultsAt(generation, [&](const ResultAt& at) {
@@ -118,7 +157,11 @@ std::size_t DetectionForwarder::FillBatch(std::string& out, std::vector<std::siz
         while (cursor_ < order_.size() && out.size() < maxBytes) {
             const CRixResult* record = at(order_[cursor_]);
             ++cursor_;
-            if (record == nullptr) continue;  // cannot happen while the generation holds
+            if (record == nullptr) {  // cannot happen while the generation holds
+                sent_.emplace_back();
+                continue;
+            }
+            ChainLocked(NumberOfBib(record->bib));
             out += "AddRixClock(1\t";
             encoder.Append(out, record->detector);
             out += '\t';
@@ -153,40 +196,49 @@ void DetectionForwarder::OnRequestWritten(int answerCode) {
 
 bool DetectionForwarder::MatchAnswer(int number, std::string_view time, Clock::time_point now) {
     std::size_t from = 0;
-    std::size_t end = 0;
+    std::uint32_t first = kNoLine;
     std::uint64_t generation = 0;
     {
         std::lock_guard lock(mutex_);
+        const auto chain = chains_.find(number);
+        if (chain == chains_.end()) return false;
+        // Lines of this bib the mark passed before the pruning reached them are skipped once.
+        first = chain->second.first;
+        while (first < answered_) first = SentAt(first).next;
+        if (first == kNoLine) {
+            chains_.erase(chain);
+            return false;
+        }
+        chain->second.first = first;
+        if (first >= written_) return false;
         from = answered_;
-        end = std::min(written_, answered_ + kAnswerWindow);
         generation = generation_;
     }
-    if (from >= end) return false;
-    // Answers come in order: the answered detection is the first unanswered one that fits. An
-    // earlier one without an answer of its own was read too. The list's lock comes first, as on
-    // the recording side.
-    std::size_t found = end;
+    // Answers come in order: the answered detection is the first unanswered one of the bib whose
+    // time fits, else the first of the bib. An earlier one without an answer of its own was read
+    // too. The list's lock comes first, as on the recording side.
+    std::size_t found = SIZE_MAX;
     VisitResultsAt(generation, [&](const ResultAt& at) {
         std::lock_guard lock(mutex_);
         if (generation_ != generation || answered_ != from) return;
-        std::size_t byNumber = end;
-        for (std::size_t i = from; i < end && i < order_.size(); ++i) {
-            const CRixResult* record = at(order_[i]);
-            if (record == nullptr || NumberOfBib(record->bib) != number) continue;
-            if (byNumber == end) byNumber = i;
-            if (TimeMatches(record->timeText, time)) {
-                found = i;
+        found = first;
+        std::uint32_t index = first;
+        for (std::size_t compared = 0; compared < kAnswerWindow && index < written_; ++compared) {
+            const CRixResult* record = at(order_[index]);
+            if (record != nullptr && TimeMatches(record->timeText, time)) {
+                found = index;
                 return;
             }
+            index = SentAt(index).next;
         }
-        found = byNumber;
     });
-    if (found == end) return false;
+    if (found == SIZE_MAX) return false;
     std::lock_guard lock(mutex_);
     if (generation_ != generation || answered_ != from) return false;
     answered_ = found + 1;
     answersOnLink_ = true;
     waitingSince_ = now;
+    PruneLocked(kPruneSteps);
     return true;
 }
 

@@ -19,13 +19,20 @@
 // thread: it only appends a position and signals); the link thread calls the rest, taking the
 // list's lock only to format or match a few lines, never across a socket call. The station
 // thread calls SetResend and Counters.
+//
+// An answer is looked up by its NUMBER among the written, unanswered lines, however many the
+// results program left unanswered before it: each bib's lines are chained in order as they are
+// formatted, so a match costs the same far behind as near, and the chains are pruned as the mark
+// moves on (only what is written and unanswered on the link is held).
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory_resource>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace winorvex {
@@ -41,7 +48,8 @@ struct ForwarderCounters {
 
 class DetectionForwarder {
 public:
-    // How many written, unanswered detections an answer is matched against.
+    // How many written, unanswered detections of one bib an answer's TIME is compared with; past
+    // them the first of that bib is taken (it was read all the same).
     static constexpr std::size_t kAnswerWindow = 4096;
     using Clock = std::chrono::steady_clock;
 
@@ -84,7 +92,26 @@ private:
         int answerCode = 0;
         std::size_t written = 0;  // detections wholly written before it
     };
+    // A formatted line's bib, and the next formatted line with the same one.
+    struct Sent {
+        int number = 0;
+        std::uint32_t next = kNoLine;
+    };
+    // The first and last formatted lines of one bib not yet passed by the pruning.
+    struct Chain {
+        std::uint32_t first = 0;
+        std::uint32_t last = 0;
+    };
+    static constexpr std::uint32_t kNoLine = UINT32_MAX;
+    // Passed lines taken out of the chains per batch or answer: more than an answer moves the
+    // mark on average, so the pruning keeps up without one long stop under the lock.
+    static constexpr std::size_t kPruneSteps = 2 * kAnswerWindow;
+
     void ResetLocked(std::uint64_t generation);
+    void ClearChainsLocked(std::size_t from);
+    void ChainLocked(int number);
+    void PruneLocked(std::size_t steps);
+    Sent& SentAt(std::size_t index) { return sent_[index - sentBase_]; }
     bool MatchAnswer(int number, std::string_view time, Clock::time_point now);
 
     mutable std::mutex mutex_;
@@ -102,6 +129,14 @@ private:
     bool answersOnLink_ = false;
     Clock::time_point waitingSince_{};
     std::deque<Request> requests_;  // written on this link, not answered yet
+    // From sentBase_ to cursor_: the formatted lines' bibs; chains_ leads from each bib to its
+    // first line at or after pruned_ (indices below pruned_ are left out of every chain).
+    std::vector<Sent> sent_;
+    std::size_t sentBase_ = 0;
+    std::size_t pruned_ = 0;
+    // The chains come and go with the bibs: their nodes are kept for the next ones.
+    std::pmr::unsynchronized_pool_resource chainPool_;
+    std::pmr::unordered_map<int, Chain> chains_{&chainPool_};
 };
 
 }  // namespace winorvex

@@ -125,6 +125,88 @@ TEST_F(DetectionForwardingTest, TheNextLinkStartsAfterTheLastAnsweredDetection) 
     EXPECT_EQ(ReadBytes(peer, again.size() + 1, 500ms), again);
 }
 
+// A runner record answering one detection, with the time as the results program prints it.
+std::string Answer(int bib, int hundredths) {
+    char time[16];
+    std::snprintf(time, sizeof time, "10:%02d:%02d", (hundredths / 6000) % 60, (hundredths / 100) % 60);
+    return "kt04\\1\\1\\1\\1\\" + std::to_string(bib) + "\\Dupr\\H\\F\\SE\\S\\T\\" + time + "\\0\\3\r\n";
+}
+
+TEST_F(DetectionForwardingTest, AnswersAfterALongUnansweredRunStillMoveTheMarkButNotPastAnUnreadLine) {
+    DirectConnection link(sink_, {}, &forwarder_);
+    forwarder_.SetResend(true);
+    link.StartDirectConnection("127.0.0.1", listener_.Port(), 1);
+    TcpSocket peer = listener_.Accept(5000);
+    ASSERT_TRUE(peer.IsOpen());
+    ASSERT_TRUE(sink_.WaitForState(DirectLinkState::Connected));
+    // Far more lines than the time of one bib is compared with, each with its own bib; then the
+    // same bib at the same time on both boxes, and one more.
+    constexpr int kLines = 7000;
+    std::string sent;
+    for (int i = 0; i < kLines; ++i) {
+        Record(i % 2 == 0 ? "31" : "32", 1000 + i, i);
+        sent += Line(i % 2 == 0 ? "31" : "32", 1000 + i, i);
+    }
+    Record("31", 9, kLines);
+    Record("32", 9, kLines);
+    Record("31", 10, kLines + 1);
+    sent += Line("31", 9, kLines) + Line("32", 9, kLines) + Line("31", 10, kLines + 1);
+    ASSERT_EQ(ReadBytes(peer, sent.size()), sent);
+    const auto answer = [&](int from, int to) {
+        std::string answers;
+        for (int i = from; i < to; ++i) answers += Answer(1000 + i, i);
+        ASSERT_EQ(peer.SendAll(answers.data(), answers.size()), static_cast<ssize_t>(answers.size()));
+    };
+    answer(0, 100);
+    ASSERT_TRUE(test::WaitFor([&] { return forwarder_.Counters().answered == 100u; }))
+        << forwarder_.Counters().answered;
+    // The results program refuses 5 000 detections without a record, then answers again: every
+    // later answer moves the mark, and nothing is awaited once the last written line is answered.
+    answer(5100, 5101);
+    EXPECT_TRUE(test::WaitFor([&] { return forwarder_.Counters().answered == 5101u; }))
+        << forwarder_.Counters().answered;
+    answer(5101, kLines);
+    EXPECT_TRUE(test::WaitFor([&] { return forwarder_.Counters().answered == std::size_t{kLines}; }))
+        << forwarder_.Counters().answered;
+    // The record does not say which box: the answer is for the first of the two.
+    const std::string same = Answer(9, kLines);
+    ASSERT_EQ(peer.SendAll(same.data(), same.size()), static_cast<ssize_t>(same.size()));
+    EXPECT_TRUE(test::WaitFor([&] { return forwarder_.Counters().answered == std::size_t{kLines} + 1; }))
+        << forwarder_.Counters().answered;
+    DetectionForwarder::Clock::time_point since;
+    EXPECT_TRUE(forwarder_.AwaitingAnswers(since));
+    const std::string last = Answer(10, kLines + 1);
+    ASSERT_EQ(peer.SendAll(last.data(), last.size()), static_cast<ssize_t>(last.size()));
+    EXPECT_TRUE(test::WaitFor([&] { return forwarder_.Counters().answered == std::size_t{kLines} + 3; }));
+    EXPECT_FALSE(forwarder_.AwaitingAnswers(since));
+}
+
+TEST_F(DetectionForwardingTest, AnAnswerMarksTheLineOfItsBibWhoseTimeFitsElseTheFirstOfTheBib) {
+    DirectConnection link(sink_, {}, &forwarder_);
+    link.StartDirectConnection("127.0.0.1", listener_.Port(), 1);
+    TcpSocket peer = listener_.Accept(5000);
+    ASSERT_TRUE(peer.IsOpen());
+    ASSERT_TRUE(sink_.WaitForState(DirectLinkState::Connected));
+    const std::vector<std::pair<int, int>> lines = {{5, 0}, {6, 100}, {5, 200}, {7, 300}, {5, 400}, {8, 500}};
+    std::string sent;
+    for (const auto& [bib, hundredths] : lines) {
+        Record("31", bib, hundredths);
+        sent += Line("31", bib, hundredths);
+    }
+    ASSERT_EQ(ReadBytes(peer, sent.size()), sent);
+    const auto send = [&](const std::string& text) {
+        ASSERT_EQ(peer.SendAll(text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    };
+    send(Answer(5, 200));
+    EXPECT_TRUE(test::WaitFor([&] { return forwarder_.Counters().answered == 3u; })) << forwarder_.Counters().answered;
+    // A time the results program prints for none of them: the first of the bib left is taken.
+    send(Answer(5, 9900));
+    EXPECT_TRUE(test::WaitFor([&] { return forwarder_.Counters().answered == 5u; })) << forwarder_.Counters().answered;
+    // A bib no written line carries moves nothing; the next answer still does.
+    send(Answer(6, 100) + Answer(8, 500));
+    EXPECT_TRUE(test::WaitFor([&] { return forwarder_.Counters().answered == 6u; })) << forwarder_.Counters().answered;
+}
+
 TEST_F(DetectionForwardingTest, TwoRecordersAndALinkBrokenMidwayLoseNothingAndKeepEachBoxsOrder) {
     results_sim::Options options;
     options.port = 0;
