@@ -227,14 +227,9 @@ public:
     void Write(const std::string& text) { [[maybe_unused]] auto n = ::write(in_, text.data(), text.size()); }
     int WaitExit() {
         int status = 0;
-        for (int i = 0; i < 500; ++i) {
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            ::usleep(10000);
-        }
-        return -2;
+        if (!test::WaitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, 5s)) return -2;
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     bool started() const { return pid_ > 0; }
 
