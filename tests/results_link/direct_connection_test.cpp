@@ -16,8 +16,8 @@
 #include "core/unique_fd.h"
 #include "platform/tcp_listener.h"
 #include "raw_peer.h"
-#include "recording_sink.h"
 #include "results_sim.h"
+#include "support/recording_station_events.h"
 #include "support/test_support.h"
 
 namespace winorvex {
@@ -26,7 +26,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using test::ReadBytes;
-using test::RecordingLinkSink;
+using test::RecordingStationEvents;
 
 // The sockets of this machine that connect, or are connected, to this loopback port, as the
 // kernel lists them (the listener itself excluded).
@@ -65,7 +65,7 @@ protected:
         return sim;
     }
 
-    RecordingLinkSink sink_;
+    RecordingStationEvents sink_;
 };
 
 TEST_F(DirectConnectionTest, ConnectsThenReportsStatesAndStopsOnRequest) {
@@ -76,7 +76,7 @@ TEST_F(DirectConnectionTest, ConnectsThenReportsStatesAndStopsOnRequest) {
     ASSERT_TRUE(sink_.WaitForState(DirectLinkState::Connected));
     EXPECT_TRUE(link.IsDirectConnected());
     EXPECT_FALSE(link.IsDirectConnecting());
-    const auto states = sink_.States();
+    const auto states = sink_.LinkStates();
     ASSERT_EQ(states.size(), 2u);
     EXPECT_EQ(states[0].state, DirectLinkState::Connecting);
     EXPECT_EQ(states[1].state, DirectLinkState::Connected);
@@ -171,8 +171,8 @@ TEST_F(DirectConnectionTest, RetriesWhileNothingListensThenConnects) {
     EXPECT_TRUE(link.IsDirectConnecting());
     EXPECT_FALSE(link.IsDirectConnected());
     EXPECT_FALSE(link.SendDirectLine("Ping()"));
-    const auto states = sink_.States();
-    const auto times = sink_.StateTimes();
+    const auto states = sink_.LinkStates();
+    const auto times = sink_.LinkStateTimes();
     for (std::size_t i = 0; i < states.size(); ++i) {
         if (states[i].state != DirectLinkState::Closed) continue;
         EXPECT_TRUE(states[i].retrying);
@@ -230,18 +230,18 @@ TEST_F(DirectConnectionTest, StopWhileTheConnectionIsPendingIsPrompt) {
     link.StartDirectConnection("127.0.0.1", port, 1);
     ASSERT_TRUE(sink_.WaitForState(DirectLinkState::Connecting));
     ASSERT_TRUE(test::WaitFor([&] { return ConnectionsTo(port) > fillerConnections; }));  // the attempt is out
-    if (sink_.CountStates(DirectLinkState::Connected) > 0) GTEST_SKIP() << "the system accepted past the backlog";
+    if (sink_.CountLinkStates(DirectLinkState::Connected) > 0) GTEST_SKIP() << "the system accepted past the backlog";
     EXPECT_TRUE(link.IsDirectConnecting());
     const auto before = Clock::now();
     link.StopDirectConnection();
     EXPECT_LT(Clock::now() - before, 1s);
     EXPECT_FALSE(link.IsDirectConnecting());
     ASSERT_TRUE(sink_.HasFinalClosed());
-    const std::size_t count = sink_.States().size();
+    const std::size_t count = sink_.LinkStates().size();
     // Time for a late event to show up: none is expected, so there is nothing to wait for.
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(sink_.States().size(), count);  // nothing more after the stop
-    EXPECT_EQ(sink_.CountStates(DirectLinkState::Connecting), 1u);
+    EXPECT_EQ(sink_.LinkStates().size(), count);  // nothing more after the stop
+    EXPECT_EQ(sink_.CountLinkStates(DirectLinkState::Connecting), 1u);
 }
 
 TEST_F(DirectConnectionTest, PeerClosingIsALossAndNoReconnection) {
@@ -258,7 +258,7 @@ TEST_F(DirectConnectionTest, PeerClosingIsALossAndNoReconnection) {
     EXPECT_FALSE(link.IsDirectConnected());
     EXPECT_FALSE(link.IsDirectConnecting());
     EXPECT_FALSE(link.SendDirectLine("Ping()"));
-    EXPECT_EQ(sink_.CountStates(DirectLinkState::Connecting), 1u);
+    EXPECT_EQ(sink_.CountLinkStates(DirectLinkState::Connecting), 1u);
 
     // The station switches it on again as soon as it hears of the loss: that is not ignored.
     link.StartDirectConnection("127.0.0.1", sim->port(), 1);
@@ -269,7 +269,7 @@ TEST_F(DirectConnectionTest, PortZeroIsAStopRequest) {
     DirectConnection link(sink_);
     link.StartDirectConnection("127.0.0.1", 0, 1);
     ASSERT_TRUE(sink_.WaitForFinalClosed());
-    EXPECT_EQ(sink_.CountStates(DirectLinkState::Connecting), 0u);
+    EXPECT_EQ(sink_.CountLinkStates(DirectLinkState::Connecting), 0u);
     EXPECT_TRUE(test::WaitFor([&] { return !link.IsDirectConnecting(); }));
 }
 
