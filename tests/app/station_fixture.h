@@ -26,9 +26,9 @@
 #include "detections/detection_file.h"
 #include "detections/detections_pane.h"
 #include "detections/result_list.h"
-#include "reader/station_recorders.h"
 #include "simulator.h"
 #include "support/qt_wait.h"
+#include "support/recording_station_events.h"
 #include "support/scripted_prompt.h"
 #include "support/test_support.h"
 
@@ -144,7 +144,7 @@ protected:
     ScratchDir scratch_;
     std::unique_ptr<ScopedEnv> runtime_;
     ScriptedOperator operator_;
-    RecordingSounds sounds_;
+    RecordingStationEvents sounds_;
     FakeKeyboard keyboard_;
     std::vector<std::unique_ptr<sim::Simulator>> sims_;
     std::unique_ptr<Station> station_;  // after the readers: stopped first

@@ -224,8 +224,8 @@ TEST_F(StationTest, ForgetAllAsksThenStartsANewDetectionFile) {
     station.ForgetAllDetections();
     EXPECT_EQ(CountActiveResults(), 10u);
 
-    // A second later, so the new file's name (to the second) differs.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    // File names go to the second: forget again once a new file would not get the first one's name.
+    ASSERT_TRUE(WaitFor([&] { return GetIncomingDetectionsFilePath() != first; }, std::chrono::seconds(3)));
     operator_.Script({true});
     station.ForgetAllDetections();
     EXPECT_EQ(CountActiveResults(), 0u);

@@ -30,11 +30,11 @@ protected:
     // "<state> <remote name>" of every report, in order.
     std::vector<std::string> Reports() const {
         std::vector<std::string> out;
-        for (const auto& event : sink_.Events()) out.push_back(std::to_string(event.state) + " " + event.remoteName);
+        for (const auto& event : sink_.FtpStates()) out.push_back(std::to_string(event.state) + " " + event.remoteName);
         return out;
     }
 
-    RecordingFtpSink sink_;
+    RecordingStationEvents sink_;  // the job reports as the station receives them
 };
 
 TEST_F(FtpQueueTest, QueuedJobsRunInOrderOneAtATimeAndFailuresDoNotStopTheQueue) {
@@ -50,11 +50,12 @@ TEST_F(FtpQueueTest, QueuedJobsRunInOrderOneAtATimeAndFailuresDoNotStopTheQueue)
     EXPECT_EQ(queue.WaitingJobs(), 4u);
     queue.StartFtpThread();
 
-    ASSERT_TRUE(WaitFor([&] { return sink_.CountState(kFtpStateDone) + sink_.CountState(kFtpStateFailed) == 4; },
-                        std::chrono::seconds(20)));
+    ASSERT_TRUE(
+        WaitFor([&] { return sink_.CountFtpStates(kFtpStateDone) + sink_.CountFtpStates(kFtpStateFailed) == 4; },
+                std::chrono::seconds(20)));
     EXPECT_THAT(Reports(), ElementsAre("1 one.txt", "2 one.txt", "3 one.txt", "1 two.txt", "2 two.txt", "3 two.txt",
                                        "1 three.txt", "6 three.txt", "1 four.txt", "2 four.txt", "3 four.txt"));
-    const auto events = sink_.Events();
+    const auto events = sink_.FtpStates();
     EXPECT_EQ(events[7].label, "Club");
     EXPECT_FALSE(events[7].errorText.empty());
     EXPECT_TRUE(events[7].upload);
@@ -75,7 +76,7 @@ TEST_F(FtpQueueTest, ConsecutiveJobsToOneServerShareOneLoginAcrossFolders) {
         ASSERT_TRUE(queue.QueueFtpJob(std::move(job)));
     }
     queue.StartFtpThread();
-    ASSERT_TRUE(WaitFor([&] { return sink_.CountState(kFtpStateDone) == 5; }, std::chrono::seconds(20)));
+    ASSERT_TRUE(WaitFor([&] { return sink_.CountFtpStates(kFtpStateDone) == 5; }, std::chrono::seconds(20)));
     EXPECT_EQ(scratch_.ReadFile("root/top-1.txt"), "top-1.txt");
     EXPECT_EQ(scratch_.ReadFile("root/a/b/deep.txt"), "deep.txt");
     EXPECT_EQ(scratch_.ReadFile("root/top-2.txt"), "top-2.txt");
@@ -93,8 +94,9 @@ TEST_F(FtpQueueTest, ARenameReplyLostOnTheKeptConnectionSpoilsNeitherThatUploadN
     ASSERT_TRUE(queue.QueueFtpJob(UploadJob("one.txt", "first")));
     ASSERT_TRUE(queue.QueueFtpJob(UploadJob("two.txt", "second")));
     queue.StartFtpThread();
-    ASSERT_TRUE(WaitFor([&] { return sink_.CountState(kFtpStateDone) + sink_.CountState(kFtpStateFailed) == 2; },
-                        std::chrono::seconds(30)));
+    ASSERT_TRUE(
+        WaitFor([&] { return sink_.CountFtpStates(kFtpStateDone) + sink_.CountFtpStates(kFtpStateFailed) == 2; },
+                std::chrono::seconds(30)));
     EXPECT_THAT(Reports(), ElementsAre("1 one.txt", "2 one.txt", "3 one.txt", "1 two.txt", "2 two.txt", "3 two.txt"));
     EXPECT_EQ(scratch_.ReadFile("root/one.txt"), "first");
     EXPECT_EQ(scratch_.ReadFile("root/two.txt"), "second");
@@ -110,12 +112,12 @@ TEST_F(FtpQueueTest, SameTransferStillWaitingIsReplacedInPlace) {
     ASSERT_TRUE(queue.QueueFtpJob(UploadJob("periodic.txt", "second")));
     EXPECT_EQ(queue.WaitingJobs(), 2u);
     queue.StartFtpThread();
-    ASSERT_TRUE(WaitFor([&] { return sink_.CountState(kFtpStateDone) == 2; }, std::chrono::seconds(20)));
+    ASSERT_TRUE(WaitFor([&] { return sink_.CountFtpStates(kFtpStateDone) == 2; }, std::chrono::seconds(20)));
     EXPECT_THAT(Reports(), ElementsAre("1 periodic.txt", "2 periodic.txt", "3 periodic.txt", "1 other.txt",
                                        "2 other.txt", "3 other.txt"));
     EXPECT_EQ(scratch_.ReadFile("root/periodic.txt"), "second");
     // The end names the job it replaced; the other reports do not.
-    const auto events = sink_.Events();
+    const auto events = sink_.FtpStates();
     EXPECT_EQ(events[2].replacedLabels, (std::vector<std::string>{"Club"}));
     EXPECT_TRUE(events[0].replacedLabels.empty());
     EXPECT_TRUE(events[5].replacedLabels.empty());
@@ -134,8 +136,8 @@ TEST_F(FtpQueueTest, AReplacedJobEndsWithItsReplacementEvenWhenItFails) {
     }
     EXPECT_EQ(queue.WaitingJobs(), 1u);
     queue.StartFtpThread();
-    ASSERT_TRUE(WaitFor([&] { return sink_.CountState(kFtpStateFailed) == 1; }, std::chrono::seconds(20)));
-    const auto events = sink_.Events();
+    ASSERT_TRUE(WaitFor([&] { return sink_.CountFtpStates(kFtpStateFailed) == 1; }, std::chrono::seconds(20)));
+    const auto events = sink_.FtpStates();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[1].label, "Ligue");
     EXPECT_EQ(events[1].replacedLabels, (std::vector<std::string>{"Club", "Course"}));
@@ -153,7 +155,7 @@ TEST_F(FtpQueueTest, StopWaitsForTheRunningTransferDropsTheRestAndReportsNoMore)
     ASSERT_TRUE(queue.QueueFtpJob(UploadJob("running.bin", big)));
     ASSERT_TRUE(queue.QueueFtpJob(UploadJob("dropped-1.txt", "x")));
     ASSERT_TRUE(queue.QueueFtpJob(UploadJob("dropped-2.txt", "y")));
-    ASSERT_TRUE(WaitFor([&] { return sink_.CountState(kFtpStateTransferring) == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return sink_.CountFtpStates(kFtpStateTransferring) == 1; }));
 
     queue.StopFtpTransfers();
     EXPECT_FALSE(queue.IsBusy());
@@ -165,7 +167,7 @@ TEST_F(FtpQueueTest, StopWaitsForTheRunningTransferDropsTheRestAndReportsNoMore)
     EXPECT_NE(log.find("dropped-1.txt [Club], dropped-2.txt [Club]"), std::string::npos) << log;
 
     EXPECT_FALSE(queue.QueueFtpJob(UploadJob("late.txt", "z")));
-    EXPECT_EQ(sink_.Count(), 2u);
+    EXPECT_EQ(sink_.FtpStates().size(), 2u);
 }
 
 TEST_F(FtpQueueTest, DestroyingTheQueueCutsARunningTransferShort) {
@@ -176,7 +178,7 @@ TEST_F(FtpQueueTest, DestroyingTheQueueCutsARunningTransferShort) {
         FtpQueue queue(sink_);
         queue.StartFtpThread();
         ASSERT_TRUE(queue.QueueFtpJob(UploadJob("slow.bin", std::string(8 << 20, 's'))));
-        ASSERT_TRUE(WaitFor([&] { return sink_.CountState(kFtpStateTransferring) == 1; }));
+        ASSERT_TRUE(WaitFor([&] { return sink_.CountFtpStates(kFtpStateTransferring) == 1; }));
     }
     // Eight MiB at 64 KiB/s would take two minutes; the queue is gone long before (the test's own
     // time limit would catch a wait), and the final name never appeared.

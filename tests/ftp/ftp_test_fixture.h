@@ -1,11 +1,9 @@
 #pragma once
 // What the FTP tests share: a pyftpdlib server over a scratch root started per test (skipped with
-// the reason where pyftpdlib is missing), no proxy from the environment, short time-outs, and a
-// sink that records the job reports as the station would receive them.
+// the reason where pyftpdlib is missing), no proxy from the environment and short time-outs.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,35 +13,10 @@
 #include "core/station_events.h"
 #include "ftp/ftp_job.h"
 #include "ftp/pyftpd_server.h"
+#include "support/recording_station_events.h"
 #include "support/test_support.h"
 
 namespace winorvex::test {
-
-class RecordingFtpSink : public NullStationEventSink {
-public:
-    void OnFtpJobState(const FtpJobStateEvent& event) override {
-        std::lock_guard lock(mutex_);
-        events_.push_back(event);
-    }
-    std::vector<FtpJobStateEvent> Events() const {
-        std::lock_guard lock(mutex_);
-        return events_;
-    }
-    std::size_t Count() const {
-        std::lock_guard lock(mutex_);
-        return events_.size();
-    }
-    int CountState(int state) const {
-        std::lock_guard lock(mutex_);
-        int count = 0;
-        for (const auto& event : events_) count += event.state == state ? 1 : 0;
-        return count;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<FtpJobStateEvent> events_;
-};
 
 class FtpServerFixture : public LogFixture {
 protected:

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -124,18 +125,11 @@ bool PyFtpServer::Start(const std::string& root, const Options& options, std::st
     reader_ = std::thread([this, fd = out[0]] { ReadOutput(fd); });
 
     // The first line says whether it listens.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
     std::string first;
-    while (std::chrono::steady_clock::now() < deadline) {
-        {
-            std::lock_guard lock(mutex_);
-            if (!lines_.empty()) {
-                first = lines_.front();
-                break;
-            }
-            if (outputEnded_) break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    {
+        std::unique_lock lock(mutex_);
+        linesChanged_.wait_for(lock, std::chrono::seconds(15), [this] { return !lines_.empty() || outputEnded_; });
+        if (!lines_.empty()) first = lines_.front();
     }
     if (first.rfind("PORT ", 0) == 0) {
         port_ = std::stoi(first.substr(5));
@@ -172,32 +166,30 @@ void PyFtpServer::ReadOutput(int fd) {
         pending.append(buffer, static_cast<std::size_t>(n));
         std::size_t at;
         while ((at = pending.find('\n')) != std::string::npos) {
-            std::lock_guard lock(mutex_);
-            lines_.push_back(pending.substr(0, at));
+            {
+                std::lock_guard lock(mutex_);
+                lines_.push_back(pending.substr(0, at));
+            }
+            linesChanged_.notify_all();
             pending.erase(0, at + 1);
         }
     }
     ::close(fd);
-    std::lock_guard lock(mutex_);
-    outputEnded_ = true;
+    {
+        std::lock_guard lock(mutex_);
+        outputEnded_ = true;
+    }
+    linesChanged_.notify_all();
 }
 
 bool PyFtpServer::CatchUp(std::chrono::milliseconds timeout) {
     if (stdinFd_ < 0) return false;
     const std::string mark = "MARK " + std::to_string(++marks_);
     if (!WriteQuietly(stdinFd_, mark + "\n")) return false;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (true) {
-        {
-            std::lock_guard lock(mutex_);
-            for (auto line = lines_.rbegin(); line != lines_.rend(); ++line) {
-                if (*line == mark) return true;
-            }
-            if (outputEnded_) return false;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    const auto marked = [this, &mark] { return std::find(lines_.rbegin(), lines_.rend(), mark) != lines_.rend(); };
+    std::unique_lock lock(mutex_);
+    linesChanged_.wait_for(lock, timeout, [&] { return marked() || outputEnded_; });
+    return marked();
 }
 
 int PyFtpServer::CountEvents(std::string_view prefix) const {

@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -56,6 +57,7 @@ private:
     int stdinFd_ = -1;
     int port_ = 0;
     mutable std::mutex mutex_;
+    std::condition_variable linesChanged_;  // a line read, or the output ended
     std::vector<std::string> lines_;
     bool outputEnded_ = false;
     int marks_ = 0;

@@ -23,8 +23,9 @@
 #include "detections/detection_file.h"
 #include "detections/result_list.h"
 #include "reader/box_manager.h"
-#include "reader/station_recorders.h"
 #include "simulator.h"
+#include "support/queued_station_events.h"
+#include "support/recording_station_events.h"
 #include "support/test_support.h"
 
 namespace winorvex::test {
@@ -175,7 +176,7 @@ protected:
     std::string logPath_;
     std::string detectionPath_;
     QueuedStationEvents events_;
-    RecordingSounds sounds_;
+    RecordingStationEvents sounds_;
     RecordingPrompt prompt_;
     std::array<BoxStatus, 4> status_{BoxStatus::Undefined, BoxStatus::Undefined, BoxStatus::Undefined,
                                      BoxStatus::Undefined};

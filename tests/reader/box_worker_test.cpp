@@ -16,7 +16,8 @@
 #include "reader/box_fixture.h"
 #include "reader/orvex_box.h"
 #include "reader/scripted_com_box.h"
-#include "reader/station_recorders.h"
+#include "support/queued_station_events.h"
+#include "support/recording_station_events.h"
 
 namespace winorvex::test {
 namespace {
@@ -111,7 +112,7 @@ protected:
     COrvexBox box_;
     ScriptedComBox* transport_ = nullptr;
     QueuedStationEvents events_;
-    RecordingSounds sounds_;
+    RecordingStationEvents sounds_;
     std::unique_ptr<BoxWorker> worker_;
     std::array<int, 5> saved_{};
 };

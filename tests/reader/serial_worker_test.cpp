@@ -16,7 +16,8 @@
 #include "reader/orvex_box.h"
 #include "reader/pty_peer.h"
 #include "reader/serial_com_box.h"
-#include "reader/station_recorders.h"
+#include "support/queued_station_events.h"
+#include "support/recording_station_events.h"
 
 namespace winorvex::test {
 namespace {
@@ -80,7 +81,7 @@ protected:
     PtyPeer peer_;
     COrvexBox box_;
     QueuedStationEvents events_;
-    RecordingSounds sounds_;
+    RecordingStationEvents sounds_;
     std::unique_ptr<BoxWorker> worker_;
     std::array<int, 4> saved_{};
 };

@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,8 +16,8 @@
 #include "core/unique_fd.h"
 #include "platform/tcp_listener.h"
 #include "raw_peer.h"
-#include "recording_sink.h"
 #include "results_sim.h"
+#include "support/recording_station_events.h"
 #include "support/test_support.h"
 
 namespace winorvex {
@@ -24,7 +26,27 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using test::ReadBytes;
-using test::RecordingLinkSink;
+using test::RecordingStationEvents;
+
+// The sockets of this machine that connect, or are connected, to this loopback port, as the
+// kernel lists them (the listener itself excluded).
+std::size_t ConnectionsTo(int port) {
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line);  // the heading
+    std::size_t count = 0;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot;
+        std::string local;
+        std::string remote;
+        fields >> slot >> local >> remote;
+        const auto colon = remote.find(':');
+        if (colon == std::string::npos || remote.substr(0, colon) == "00000000") continue;
+        if (std::stoi(remote.substr(colon + 1), nullptr, 16) == port) ++count;
+    }
+    return count;
+}
 
 class DirectConnectionTest : public test::LogFixture {
 protected:
@@ -43,7 +65,7 @@ protected:
         return sim;
     }
 
-    RecordingLinkSink sink_;
+    RecordingStationEvents sink_;
 };
 
 TEST_F(DirectConnectionTest, ConnectsThenReportsStatesAndStopsOnRequest) {
@@ -54,7 +76,7 @@ TEST_F(DirectConnectionTest, ConnectsThenReportsStatesAndStopsOnRequest) {
     ASSERT_TRUE(sink_.WaitForState(DirectLinkState::Connected));
     EXPECT_TRUE(link.IsDirectConnected());
     EXPECT_FALSE(link.IsDirectConnecting());
-    const auto states = sink_.States();
+    const auto states = sink_.LinkStates();
     ASSERT_EQ(states.size(), 2u);
     EXPECT_EQ(states[0].state, DirectLinkState::Connecting);
     EXPECT_EQ(states[1].state, DirectLinkState::Connected);
@@ -149,8 +171,8 @@ TEST_F(DirectConnectionTest, RetriesWhileNothingListensThenConnects) {
     EXPECT_TRUE(link.IsDirectConnecting());
     EXPECT_FALSE(link.IsDirectConnected());
     EXPECT_FALSE(link.SendDirectLine("Ping()"));
-    const auto states = sink_.States();
-    const auto times = sink_.StateTimes();
+    const auto states = sink_.LinkStates();
+    const auto times = sink_.LinkStateTimes();
     for (std::size_t i = 0; i < states.size(); ++i) {
         if (states[i].state != DirectLinkState::Closed) continue;
         EXPECT_TRUE(states[i].retrying);
@@ -200,23 +222,26 @@ TEST_F(DirectConnectionTest, StopWhileTheConnectionIsPendingIsPrompt) {
         ::connect(fillers.back().Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     }
 
+    const std::size_t fillerConnections = ConnectionsTo(port);
+
     DirectLinkTuning tuning;
     tuning.connectTimeout = 20s;  // a stop that waited for the attempt would take that long
     DirectConnection link(sink_, tuning);
     link.StartDirectConnection("127.0.0.1", port, 1);
     ASSERT_TRUE(sink_.WaitForState(DirectLinkState::Connecting));
-    std::this_thread::sleep_for(50ms);  // let the attempt start waiting (no condition to wait on)
-    if (sink_.CountStates(DirectLinkState::Connected) > 0) GTEST_SKIP() << "the system accepted past the backlog";
+    ASSERT_TRUE(test::WaitFor([&] { return ConnectionsTo(port) > fillerConnections; }));  // the attempt is out
+    if (sink_.CountLinkStates(DirectLinkState::Connected) > 0) GTEST_SKIP() << "the system accepted past the backlog";
     EXPECT_TRUE(link.IsDirectConnecting());
     const auto before = Clock::now();
     link.StopDirectConnection();
     EXPECT_LT(Clock::now() - before, 1s);
     EXPECT_FALSE(link.IsDirectConnecting());
     ASSERT_TRUE(sink_.HasFinalClosed());
-    const std::size_t count = sink_.States().size();
+    const std::size_t count = sink_.LinkStates().size();
+    // Time for a late event to show up: none is expected, so there is nothing to wait for.
     std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(sink_.States().size(), count);  // nothing more after the stop
-    EXPECT_EQ(sink_.CountStates(DirectLinkState::Connecting), 1u);
+    EXPECT_EQ(sink_.LinkStates().size(), count);  // nothing more after the stop
+    EXPECT_EQ(sink_.CountLinkStates(DirectLinkState::Connecting), 1u);
 }
 
 TEST_F(DirectConnectionTest, PeerClosingIsALossAndNoReconnection) {
@@ -233,7 +258,7 @@ TEST_F(DirectConnectionTest, PeerClosingIsALossAndNoReconnection) {
     EXPECT_FALSE(link.IsDirectConnected());
     EXPECT_FALSE(link.IsDirectConnecting());
     EXPECT_FALSE(link.SendDirectLine("Ping()"));
-    EXPECT_EQ(sink_.CountStates(DirectLinkState::Connecting), 1u);
+    EXPECT_EQ(sink_.CountLinkStates(DirectLinkState::Connecting), 1u);
 
     // The station switches it on again as soon as it hears of the loss: that is not ignored.
     link.StartDirectConnection("127.0.0.1", sim->port(), 1);
@@ -244,7 +269,7 @@ TEST_F(DirectConnectionTest, PortZeroIsAStopRequest) {
     DirectConnection link(sink_);
     link.StartDirectConnection("127.0.0.1", 0, 1);
     ASSERT_TRUE(sink_.WaitForFinalClosed());
-    EXPECT_EQ(sink_.CountStates(DirectLinkState::Connecting), 0u);
+    EXPECT_EQ(sink_.CountLinkStates(DirectLinkState::Connecting), 0u);
     EXPECT_TRUE(test::WaitFor([&] { return !link.IsDirectConnecting(); }));
 }
 
@@ -264,8 +289,9 @@ TEST_F(DirectConnectionTest, AResultsProgramThatStopsReadingNeverBlocksTheSender
     std::vector<std::string> accepted;
     Clock::duration slowest{};
     int refused = 0;
-    for (int i = 0; i < 100000 && !sink_.HasFinalClosed(); ++i) {
-        const std::string line = "AddRixClock(1\tA\t" + std::to_string(i) + "\t1\t10:00:00.00)";
+    int sent = 0;
+    const auto offerLine = [&] {
+        const std::string line = "AddRixClock(1\tA\t" + std::to_string(sent++) + "\t1\t10:00:00.00)";
         const auto before = Clock::now();
         const bool queued = link.SendDirectLine(line);
         slowest = std::max(slowest, Clock::now() - before);
@@ -274,8 +300,16 @@ TEST_F(DirectConnectionTest, AResultsProgramThatStopsReadingNeverBlocksTheSender
         } else {
             ++refused;
         }
-        if (refused > 0) std::this_thread::sleep_for(1ms);
-    }
+    };
+    // As fast as it takes until the queue is full, then the senders go on until the link gives up.
+    while (sent < 100000 && refused == 0 && !sink_.HasFinalClosed()) offerLine();
+    test::WaitFor(
+        [&] {
+            if (sink_.HasFinalClosed()) return true;
+            offerLine();
+            return false;
+        },
+        10s);
     EXPECT_LT(slowest, tuning.sendStallLimit);  // a blocking send would wait for the stall at least
     ASSERT_TRUE(sink_.WaitForFinalClosed());
     const DirectLinkStateEvent closed = sink_.FinalClosed();

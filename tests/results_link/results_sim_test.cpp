@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "core/texts.h"
-#include "recording_sink.h"
 #include "results_link/direct_connection.h"
 #include "results_link/results_line.h"
 #include "results_link/results_messages.h"
+#include "support/recording_station_events.h"
 #include "support/test_support.h"
 
 extern char** environ;
@@ -65,7 +65,7 @@ protected:
         return "AddRixClock(1\t" + detector + "\t" + std::to_string(bib) + "\t1\t" + time + ")";
     }
 
-    test::RecordingLinkSink sink_;
+    test::RecordingStationEvents sink_;
     std::unique_ptr<results_sim::ResultsSimulator> sim_;
     std::unique_ptr<DirectConnection> link_;
     Language saved_ = Language::French;
@@ -227,14 +227,9 @@ public:
     void Write(const std::string& text) { [[maybe_unused]] auto n = ::write(in_, text.data(), text.size()); }
     int WaitExit() {
         int status = 0;
-        for (int i = 0; i < 500; ++i) {
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            ::usleep(10000);
-        }
-        return -2;
+        if (!test::WaitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, 5s)) return -2;
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     bool started() const { return pid_ > 0; }
 
@@ -253,7 +248,7 @@ TEST(ResultsSimProgram, PrintsItsPortAndTakesCommandsOnStandardInput) {
     ASSERT_TRUE(line.starts_with("results-sim ready port=")) << line;
     const int port = std::stoi(line.substr(line.find('=') + 1));
 
-    test::RecordingLinkSink sink;
+    test::RecordingStationEvents sink;
     DirectConnection link(sink);
     link.StartDirectConnection("127.0.0.1", port, 1);
     ASSERT_TRUE(sink.WaitForState(DirectLinkState::Connected));

@@ -1,9 +1,13 @@
 #pragma once
 // The station's side as the layers below see it, recorded: every event a worker posts and every
-// sound it asks for, from any thread, for the test thread to look at afterwards.
+// sound it asks for, from any thread, for the test thread to look at or wait for with a deadline.
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <mutex>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -16,32 +20,28 @@ public:
     using BoxEvent = std::pair<int, bool>;  // box number, unexpected
 
     void OnBoxConnectionEvent(int boxNumber, bool unexpected) override {
-        std::lock_guard lock(mutex_);
-        boxEvents_.emplace_back(boxNumber, unexpected);
+        Record([&] { boxEvents_.emplace_back(boxNumber, unexpected); });
     }
     void OnRecordedCountChanged() override {
-        std::lock_guard lock(mutex_);
-        ++countRefreshes_;
+        Record([&] { ++countRefreshes_; });
     }
     void OnDirectLinkState(const DirectLinkStateEvent& event) override {
-        std::lock_guard lock(mutex_);
-        linkStates_.push_back(event);
+        Record([&] {
+            linkStates_.push_back(event);
+            linkStateTimes_.push_back(std::chrono::steady_clock::now());
+        });
     }
     void OnDirectLine(const DirectLineEvent& event) override {
-        std::lock_guard lock(mutex_);
-        lines_.push_back(event);
+        Record([&] { lines_.push_back(event.line); });
     }
     void OnFtpJobState(const FtpJobStateEvent& event) override {
-        std::lock_guard lock(mutex_);
-        ftpStates_.push_back(event);
+        Record([&] { ftpStates_.push_back(event); });
     }
     void OnAlert(const AlertEvent& event) override {
-        std::lock_guard lock(mutex_);
-        alerts_.push_back(event);
+        Record([&] { alerts_.push_back(event); });
     }
     void Play(StationSound sound) override {
-        std::lock_guard lock(mutex_);
-        sounds_.push_back(sound);
+        Record([&] { sounds_.push_back(sound); });
     }
 
     // Forgets everything recorded so far.
@@ -50,6 +50,7 @@ public:
         boxEvents_.clear();
         countRefreshes_ = 0;
         linkStates_.clear();
+        linkStateTimes_.clear();
         lines_.clear();
         ftpStates_.clear();
         alerts_.clear();
@@ -61,9 +62,45 @@ public:
         std::lock_guard lock(mutex_);
         return countRefreshes_;
     }
+
+    // The direct link: its states, when each arrived, and the lines it received.
     std::vector<DirectLinkStateEvent> LinkStates() const { return Copy(linkStates_); }
-    std::vector<DirectLineEvent> Lines() const { return Copy(lines_); }
+    std::vector<std::chrono::steady_clock::time_point> LinkStateTimes() const { return Copy(linkStateTimes_); }
+    std::size_t CountLinkStates(DirectLinkState state) const {
+        std::lock_guard lock(mutex_);
+        return SeenLinkStates(state);
+    }
+    // The first Closed that ends a link (not a failed attempt).
+    bool HasFinalClosed() const {
+        std::lock_guard lock(mutex_);
+        return FindFinalClosed() != linkStates_.end();
+    }
+    DirectLinkStateEvent FinalClosed() const {
+        std::lock_guard lock(mutex_);
+        const auto closed = FindFinalClosed();
+        return closed != linkStates_.end() ? *closed : DirectLinkStateEvent{};
+    }
+    std::vector<std::string> Lines() const { return Copy(lines_); }
+    // Until the link reached this state `count` times.
+    bool WaitForState(DirectLinkState state, std::size_t count = 1,
+                      std::chrono::milliseconds deadline = std::chrono::seconds(10)) {
+        return WaitUntil([&] { return SeenLinkStates(state) >= count; }, deadline);
+    }
+    bool WaitForFinalClosed(std::chrono::milliseconds deadline = std::chrono::seconds(10)) {
+        return WaitUntil([&] { return FindFinalClosed() != linkStates_.end(); }, deadline);
+    }
+    bool WaitForLines(std::size_t count, std::chrono::milliseconds deadline = std::chrono::seconds(10)) {
+        return WaitUntil([&] { return lines_.size() >= count; }, deadline);
+    }
+
     std::vector<FtpJobStateEvent> FtpStates() const { return Copy(ftpStates_); }
+    // How many FTP reports had this state.
+    int CountFtpStates(int state) const {
+        std::lock_guard lock(mutex_);
+        return static_cast<int>(std::count_if(ftpStates_.begin(), ftpStates_.end(),
+                                              [state](const FtpJobStateEvent& event) { return event.state == state; }));
+    }
+
     std::vector<AlertEvent> Alerts() const { return Copy(alerts_); }
     std::size_t AlertCount() const { return Alerts().size(); }
     // Alerts that asked for a message box.
@@ -72,6 +109,7 @@ public:
         return static_cast<int>(std::count_if(alerts_.begin(), alerts_.end(),
                                               [](const AlertEvent& alert) { return alert.withMessageBox; }));
     }
+
     std::vector<StationSound> Sounds() const { return Copy(sounds_); }
     // How often this sound was asked for.
     int Count(StationSound sound) const {
@@ -80,17 +118,42 @@ public:
     }
 
 private:
+    template <typename Change>
+    void Record(Change&& change) {
+        {
+            std::lock_guard lock(mutex_);
+            change();
+        }
+        changed_.notify_all();
+    }
     template <typename T>
     std::vector<T> Copy(const std::vector<T>& recorded) const {
         std::lock_guard lock(mutex_);
         return recorded;
     }
+    // The condition is evaluated on what is recorded, with the lock held.
+    bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, deadline, condition);
+    }
+    std::size_t SeenLinkStates(DirectLinkState state) const {
+        return static_cast<std::size_t>(
+            std::count_if(linkStates_.begin(), linkStates_.end(),
+                          [state](const DirectLinkStateEvent& event) { return event.state == state; }));
+    }
+    std::vector<DirectLinkStateEvent>::const_iterator FindFinalClosed() const {
+        return std::find_if(linkStates_.begin(), linkStates_.end(), [](const DirectLinkStateEvent& event) {
+            return event.state == DirectLinkState::Closed && !event.retrying;
+        });
+    }
 
     mutable std::mutex mutex_;
+    std::condition_variable changed_;
     std::vector<BoxEvent> boxEvents_;
     int countRefreshes_ = 0;
     std::vector<DirectLinkStateEvent> linkStates_;
-    std::vector<DirectLineEvent> lines_;
+    std::vector<std::chrono::steady_clock::time_point> linkStateTimes_;
+    std::vector<std::string> lines_;
     std::vector<FtpJobStateEvent> ftpStates_;
     std::vector<AlertEvent> alerts_;
     std::vector<StationSound> sounds_;

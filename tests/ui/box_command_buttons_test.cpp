@@ -31,16 +31,24 @@ protected:
     // Clicks 1016 and returns the entries of the menu it shows (closed at once), with where it opened.
     QStringList ClockMenuOf(QPoint& openedAt) {
         QStringList entries;
-        QTimer::singleShot(100, [&] {
-            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-                openedAt = menu->pos();
-                for (QAction* action : menu->actions())
-                    entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
-                menu->close();
-            }
-        });
+        QObject click;  // the polls for the menu end with the click
+        ReadMenuOnceShown(click, entries, openedAt);
         buttons_->TimesButton()->click();
         return entries;
+    }
+    // Polled from the menu's own event loop, within a deadline.
+    static void ReadMenuOnceShown(QObject& click, QStringList& entries, QPoint& openedAt, int triesLeft = 400) {
+        QTimer::singleShot(5, &click, [&click, &entries, &openedAt, triesLeft] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr) {
+                if (triesLeft > 0) ReadMenuOnceShown(click, entries, openedAt, triesLeft - 1);
+                return;
+            }
+            openedAt = menu->pos();
+            for (QAction* action : menu->actions())
+                entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+            menu->close();
+        });
     }
 
     std::unique_ptr<BoxCommands> commands_;

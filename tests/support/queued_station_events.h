@@ -1,6 +1,6 @@
 #pragma once
-// Stand-ins for the station in the worker and box-manager tests: a queue of box connection events
-// that the test thread drains, as the station's event loop would, and a sound recorder.
+// The station's event loop as the box workers and the box manager see it, faked: the box connection
+// events they post wait in a queue until the test thread drains them into a handler.
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -60,24 +60,6 @@ private:
     std::condition_variable wake_;
     std::deque<Event> pending_;
     std::vector<Event> all_;
-};
-
-class RecordingSounds : public SoundPlayer {
-public:
-    void Play(StationSound sound) override {
-        std::lock_guard lock(mutex_);
-        played_.push_back(sound);
-    }
-    int Count(StationSound sound) const {
-        std::lock_guard lock(mutex_);
-        int count = 0;
-        for (const StationSound s : played_) count += s == sound ? 1 : 0;
-        return count;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<StationSound> played_;
 };
 
 }  // namespace winorvex::test
