@@ -13,10 +13,10 @@
 #include "detections/result_list.h"
 #include "platform/tcp_listener.h"
 #include "raw_peer.h"
-#include "recording_sink.h"
 #include "results_link/detection_forwarder.h"
 #include "results_link/direct_connection.h"
 #include "results_sim.h"
+#include "support/recording_station_events.h"
 #include "support/test_support.h"
 
 namespace winorvex {
@@ -66,7 +66,7 @@ protected:
 
     std::string error_;
     TcpListener listener_;
-    test::RecordingLinkSink sink_;
+    test::RecordingStationEvents sink_;
     DetectionForwarder forwarder_;
     ForwardingOutputs outputs_{forwarder_};
 };
